@@ -1,0 +1,39 @@
+/* torvenquill: the image conversion library's C interface. Each command loads the source with
+ * whichever reader recognises it and writes the target in its format; the target appears
+ * complete or not at all (it is written beside its final name and renamed on success). */
+#ifndef TORVENQUILL_H
+#define TORVENQUILL_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define TVQ_API __attribute__((visibility("default")))
+
+/* ResultCode values. */
+enum {
+    TVQ_RESULT_OK = 1,
+    TVQ_RESULT_SOURCE_NOT_FOUND = -1,   /* the source path names nothing */
+    TVQ_RESULT_SOURCE_UNREADABLE = -3,  /* no reader accepted and decoded the source */
+    TVQ_RESULT_TARGET_NOT_WRITTEN = -4, /* depth conversion or the writer failed */
+    TVQ_RESULT_BAD_ARGUMENTS = -7       /* an argument is missing or out of range */
+};
+
+/* The library's in-memory picture; C callers only pass it through. */
+struct RasterImage;
+
+/* Decodes path into image: 1, -1 or -3. */
+TVQ_API int32_t LoadImageFile(const char* path, struct RasterImage* image);
+
+/* The version of the library, "major.minor.patch". */
+TVQ_API const char* TorvenquillVersion(void);
+
+TVQ_API int32_t ConvertToBmp(const char* source, const char* target);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

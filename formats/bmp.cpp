@@ -1,0 +1,205 @@
+#include "formats/bmp.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "image/support/byte_order.h"
+
+namespace {
+
+constexpr uint32_t kFileHeaderSize = 14;
+constexpr uint32_t kInfoHeaderSize = 40;
+constexpr uint32_t kCoreHeaderSize = 12;
+
+// Rows are padded to a multiple of four bytes: 3 x width + 3 with the two low bits cleared.
+uint64_t RowStride(int64_t width) { return (uint64_t(width) * 3 + 3) & ~uint64_t(3); }
+
+bool IsListed(uint32_t value, std::initializer_list<uint32_t> allowed) {
+    for (uint32_t a : allowed) {
+        if (a == value) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int32_t BmpCodec::Close() {
+    file.reset();
+    headerBlock.Free();
+    path.Free();
+    callback = nullptr;
+    image = nullptr;
+    readOpen = writeOpen = false;
+    std::memset(fileHeader, 0, sizeof fileHeader);
+    bitsPerPixel = 0;
+    isCoreHeader = false;
+    bottomUp = true;
+    compression = 0;
+    fileSize = 0;
+    pixelOffset = 0;
+    width = height = 0;
+    return 1;
+}
+
+bool BmpCodec::ReadHeaders() {
+    fileSize = FileUtil::GetStreamSize(file.get());
+    if (std::fread(fileHeader, 1, kFileHeaderSize, file.get()) != kFileHeaderSize) return false;
+    bool signature = (fileHeader[0] == 'B' && (fileHeader[1] == 'M' || fileHeader[1] == 'A'));
+    if (!signature) return false;
+    pixelOffset = GetU32le(fileHeader + 10);
+    // The block between the headers is read whole; it can be no longer than the file.
+    if (pixelOffset < kFileHeaderSize + kCoreHeaderSize || pixelOffset > fileSize) return false;
+    uint32_t blockSize = pixelOffset - kFileHeaderSize;
+    if (!headerBlock.Allocate(blockSize)) return false;
+    return std::fread(headerBlock.GetData(), 1, blockSize, file.get()) == blockSize;
+}
+
+bool BmpCodec::ParseInfoHeader() {
+    const uint8_t* info = headerBlock.GetData();
+    const uint32_t blockSize = headerBlock.GetSize();
+    isCoreHeader = GetU32le(info) == kCoreHeaderSize;
+    if (blockSize < (isCoreHeader ? kCoreHeaderSize : 20u)) return false;
+    // Both header kinds are screened on the 32-bit values at offsets 4 and 8.
+    if (GetI32le(info + 4) < 1 || GetU32le(info + 8) == 0) return false;
+    if (isCoreHeader) {
+        width = static_cast<int32_t>(GetU16le(info + 4));
+        height = static_cast<int32_t>(GetU16le(info + 6));
+        bottomUp = true;
+        compression = 0;
+        bitsPerPixel = GetU16le(info + 10);
+        return IsListed(bitsPerPixel, {1, 4, 8, 24});
+    }
+    int32_t signedHeight = GetI32le(info + 8);
+    if (signedHeight == INT32_MIN) return false;
+    width = GetI32le(info + 4);
+    height = std::abs(signedHeight);
+    bottomUp = signedHeight >= 0;
+    compression = GetU32le(info + 16);
+    if (compression > 3) return false;
+    if (compression == 1) bitsPerPixel = 8;
+    else if (compression == 2) bitsPerPixel = 4;
+    else bitsPerPixel = GetU16le(info + 14);
+    return IsListed(bitsPerPixel, {1, 4, 8, 16, 24, 32});
+}
+
+int32_t BmpCodec::OpenRead(const char* newPath, RasterImage* newImage,
+                           ProgressCallback newCallback) {
+    Close();
+    if (newPath == nullptr || newImage == nullptr) return 0;
+    file.reset(std::fopen(newPath, "rb"));
+    if (!file || !ReadHeaders() || !ParseInfoHeader()) {
+        Close();
+        return 0;
+    }
+    callback = newCallback;
+    path.Assign(newPath);
+    image = newImage;
+    readOpen = true;
+    if (bitsPerPixel == 24) return 1;
+    Close();
+    return 0;
+}
+
+bool BmpCodec::ReadRows(uint32_t stride) {
+    HeapBlock row;
+    if (!row.Allocate(stride) || fseeko(file.get(), pixelOffset, SEEK_SET) != 0) return false;
+    uint8_t* buffer = row.GetData();
+    for (int32_t i = 0; i < height; ++i) {
+        uint8_t* dest = image->GetRow(bottomUp ? height - 1 - i : i);
+        if (std::fread(buffer, 1, stride, file.get()) != stride) return false;
+        for (int32_t j = 0; j < width; ++j) {
+            dest[3 * j] = buffer[3 * j + 2];
+            dest[3 * j + 1] = buffer[3 * j + 1];
+            dest[3 * j + 2] = buffer[3 * j];
+        }
+        ReportProgress(callback, 1, i, height);
+    }
+    return true;
+}
+
+int32_t BmpCodec::Read() {
+    if (!readOpen) return 0;
+    const uint64_t stride = RowStride(width);
+    // A header that claims more pixels than the file holds is refused before any allocation.
+    bool fits = stride <= UINT32_MAX && uint64_t(pixelOffset) + stride * uint64_t(height) <= fileSize;
+    bool sized = image->GetWidth() == width && image->GetHeight() == height &&
+                 image->GetBitsPerPixel() == 24;
+    bool ok = fits && (sized || image->Create(width, height, 24, 0)) &&
+              ReadRows(static_cast<uint32_t>(stride));
+    if (ok) image->Flush();
+    ReportProgress(callback, 1, height - 1, height);
+    Close();
+    return ok ? 1 : 0;
+}
+
+int32_t BmpCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t newBits,
+                            ProgressCallback newCallback) {
+    Close();
+    callback = newCallback;
+    if (newPath == nullptr) return 0;
+    file.reset(std::fopen(newPath, "wb"));
+    if (!file) {
+        Close();
+        return 0;
+    }
+    if (newImage == nullptr || newImage->GetWidth() < 1 || newImage->GetHeight() < 1 ||
+        newImage->GetBitsPerPixel() != 24 || newBits != 24) {
+        Close();
+        return 0;
+    }
+    path.Assign(newPath);
+    image = newImage;
+    writeOpen = true;
+    bitsPerPixel = 24;
+    width = newImage->GetWidth();
+    height = newImage->GetHeight();
+    return 1;
+}
+
+bool BmpCodec::WriteRows(uint32_t stride) {
+    HeapBlock row;
+    if (!row.Allocate(stride)) return false;
+    uint8_t* buffer = row.GetData();
+    std::memset(buffer, 0, stride);
+    for (int32_t i = 0; i < height; ++i) {
+        const uint8_t* src = image->GetRow(height - 1 - i);
+        for (int32_t j = 0; j < width; ++j) {
+            buffer[3 * j] = src[3 * j + 2];
+            buffer[3 * j + 1] = src[3 * j + 1];
+            buffer[3 * j + 2] = src[3 * j];
+        }
+        if (std::fwrite(buffer, 1, stride, file.get()) != stride) return false;
+        ReportProgress(callback, 0, i, height);
+    }
+    return true;
+}
+
+int32_t BmpCodec::Write() {
+    if (!writeOpen) return 0;
+    const uint64_t stride = RowStride(width);
+    const uint64_t fileBytes = kFileHeaderSize + kInfoHeaderSize + stride * uint64_t(height);
+    if (fileBytes > UINT32_MAX) {
+        Close();
+        return 0;
+    }
+    uint8_t header[kFileHeaderSize + kInfoHeaderSize] = {};
+    header[0] = 'B';
+    header[1] = 'M';
+    PutU32le(header + 2, static_cast<uint32_t>(fileBytes));  // file size
+    PutU32le(header + 10, kFileHeaderSize + kInfoHeaderSize);  // offset of pixel data
+    uint8_t* info = header + kFileHeaderSize;
+    PutU32le(info + 0, kInfoHeaderSize);                  // header size
+    PutU32le(info + 4, static_cast<uint32_t>(width));     // width
+    PutU32le(info + 8, static_cast<uint32_t>(height));    // height, positive: bottom-up
+    PutU16le(info + 12, 1);                               // planes
+    PutU16le(info + 14, 24);                              // bit count
+    bool ok = fseeko(file.get(), 0, SEEK_SET) == 0 &&
+              std::fwrite(header, 1, sizeof header, file.get()) == sizeof header &&
+              WriteRows(static_cast<uint32_t>(stride));
+    // A write that fails only when the stream is closed (a full disk) is a failed write too.
+    FILE* raw = file.release();
+    ok = (std::fclose(raw) == 0) && ok;
+    if (ok) ReportProgress(callback, 0, height - 1, height);
+    Close();
+    return ok ? 1 : 0;
+}

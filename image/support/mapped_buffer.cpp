@@ -1,0 +1,78 @@
+#include "image/support/mapped_buffer.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// Reserves the file's blocks so that touching the mapping never meets a full disk (which would
+// raise SIGBUS instead of returning an error). File systems without fallocate get ftruncate.
+bool ReserveSize(int fd, uint32_t size) {
+    int rc = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    if (rc == 0) return true;
+    if (rc != EOPNOTSUPP && rc != EINVAL) return false;
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+}  // namespace
+
+int32_t MappedBuffer::CreateFile(const char* tag, const char* givenPath) {
+    if (givenPath == nullptr) return FileUtil::CreateTempFile(path, file, tag, nullptr);
+    if (!path.Assign(givenPath)) return 0;
+    FileUtil::DeleteIfExists(givenPath);
+    file.Reset(::open(givenPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    return file.Valid() ? 1 : 0;
+}
+
+int32_t MappedBuffer::Allocate(uint32_t newSize, const char* tag, const char* givenPath) {
+    Release(0);
+    if (newSize == 0) {
+        Release(1);
+        return 0;
+    }
+    if (tag == nullptr || *tag == '\0') return 0;
+    if (!CreateFile(tag, givenPath)) {
+        Release(1);
+        return 0;
+    }
+    if (!ReserveSize(file.Get(), newSize)) {
+        Release(1);
+        return 0;
+    }
+    void* mapped = ::mmap(nullptr, newSize, PROT_READ | PROT_WRITE, MAP_SHARED, file.Get(), 0);
+    if (mapped == MAP_FAILED) {
+        Release(1);
+        return 0;
+    }
+    view = static_cast<uint8_t*>(mapped);
+    size = newSize;
+    return 1;
+}
+
+int32_t MappedBuffer::Flush(const void* address, uint32_t count) {
+    if (view == nullptr) return 0;
+    if (count == 0) return ::msync(view, size, MS_ASYNC) == 0 ? 1 : 0;
+    // msync wants a page-aligned start; widen the range down to its page.
+    const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    uintptr_t start = reinterpret_cast<uintptr_t>(address);
+    uintptr_t begin = reinterpret_cast<uintptr_t>(view);
+    uintptr_t end = begin + size;
+    if (start < begin || start >= end) return 0;
+    if (count > end - start) count = static_cast<uint32_t>(end - start);
+    uintptr_t aligned = start & ~(page - 1);
+    return ::msync(reinterpret_cast<void*>(aligned), count + (start - aligned), MS_ASYNC) == 0
+               ? 1
+               : 0;
+}
+
+int32_t MappedBuffer::Release(int32_t deleteFile) {
+    if (view != nullptr) ::munmap(view, size);
+    view = nullptr;
+    size = 0;
+    file.Reset();
+    if (deleteFile == 1 && !path.IsEmpty()) ::unlink(path.GetText());
+    path.Free();
+    return 1;
+}
