@@ -252,7 +252,11 @@ void Palette::MapColor16(uint16_t word, uint8_t* out) const {
 
 int32_t RasterImage::ConvertTo(RasterImage& target, uint32_t targetBits,
                                int32_t targetColours) const {
-    if (&target == this || width < 1 || height < 1) return 0;
+    if (&target == this) return 0;
+    if (width < 1 || height < 1) {
+        target.Free();
+        return 0;
+    }
     if (targetBits == 8 && (targetColours < 0 || targetColours > 256)) return 0;
     if (!target.Create(width, height, targetBits, targetColours)) return 0;
     if (HasForm(*this, targetBits, targetColours)) return target.CopyFrom(*this);

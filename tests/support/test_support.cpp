@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include "formats/bmp.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -166,6 +168,15 @@ void FillTestPicture(RasterImage& image, int32_t width, int32_t height, uint32_t
             row[3 * x + 1] = uint8_t(y * 255 / std::max(1, height - 1)) + noise;
             row[3 * x + 2] = uint8_t((x + y) * 7 + seed * 31);
         }
+    }
+}
+
+void WriteTestBmp(const std::string& path, int32_t width, int32_t height, RasterImage& picture,
+                  uint32_t seed) {
+    FillTestPicture(picture, width, height, seed);
+    BmpCodec codec;
+    if (codec.OpenWrite(path.c_str(), &picture, 24, nullptr) != 1 || codec.Write() != 1) {
+        throw std::runtime_error("cannot write " + path);
     }
 }
 

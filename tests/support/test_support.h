@@ -59,6 +59,10 @@ bool PathExists(const std::string& path);
 // A deterministic 24-bit picture with smooth gradients and some sharp detail.
 void FillTestPicture(RasterImage& image, int32_t width, int32_t height, uint32_t seed = 1);
 
+// Writes FillTestPicture's picture as a 24-bit BMP at path (our own writer); returns the picture.
+void WriteTestBmp(const std::string& path, int32_t width, int32_t height, RasterImage& picture,
+                  uint32_t seed = 1);
+
 // An independent decoder's view of a file: width, height and 8-bit R, G, B pixels.
 struct DecodedPicture {
     int32_t width = 0;
