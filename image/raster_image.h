@@ -61,7 +61,8 @@ private:
     int32_t count = 0;
 };
 
-class RasterImage {
+// Declared a struct so that the C interface can name it.
+struct RasterImage {
 public:
     RasterImage() = default;
     RasterImage(const RasterImage&) = delete;
