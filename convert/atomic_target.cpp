@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 
 namespace {
 
@@ -22,12 +23,31 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
 bool AtomicTarget::Prepare(const char* path) {
     Discard();
     if (path == nullptr || *path == '\0') return false;
-    struct stat st;
-    if (::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return false;
     target = path;
+    struct stat st;
+    if (::stat(path, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            target.clear();
+            return false;
+        }
+        // A device, pipe or socket is written in place: there is nothing to replace, and
+        // renaming over it would swap the device for a plain file.
+        if (!S_ISREG(st.st_mode)) {
+            direct = true;
+            return true;
+        }
+        // Through a symbolic link the file it names is replaced, not the link.
+        if (char* real = ::realpath(path, nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
     std::string folder, name;
     SplitPath(target, folder, name);
-    if (name.empty()) return false;
+    if (name.empty()) {
+        target.clear();
+        return false;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
                                 std::to_string(sequence.fetch_add(1)) + ".part";
@@ -45,6 +65,10 @@ bool AtomicTarget::Prepare(const char* path) {
 }
 
 bool AtomicTarget::Commit() {
+    if (direct) {
+        Discard();
+        return true;
+    }
     if (temporary.empty()) return false;
     if (::rename(temporary.c_str(), target.c_str()) != 0) {
         Discard();
@@ -57,6 +81,7 @@ bool AtomicTarget::Commit() {
 
 void AtomicTarget::Discard() {
     if (!temporary.empty()) ::unlink(temporary.c_str());
+    direct = false;
     temporary.clear();
     target.clear();
 }

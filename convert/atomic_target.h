@@ -13,7 +13,7 @@ public:
 
     // Creates the temporary file in target's folder; false when that folder cannot take it.
     bool Prepare(const char* target);
-    const char* GetWritePath() const { return temporary.c_str(); }
+    const char* GetWritePath() const { return direct ? target.c_str() : temporary.c_str(); }
     // Renames the temporary file over the target; false (and the temporary removed) on failure.
     bool Commit();
     void Discard();
@@ -21,4 +21,5 @@ public:
 private:
     std::string target;
     std::string temporary;
+    bool direct = false;  // the target is a device or pipe, written in place
 };
