@@ -3,6 +3,9 @@
 // offered to the readers after it.
 #include "convert/torvenquill.h"
 #include "formats/bmp.h"
+#include "formats/jpeg.h"
+#include "formats/png.h"
+#include "formats/tiff.h"
 #include "image/raster_image.h"
 #include "image/support/file_util.h"
 
@@ -25,7 +28,10 @@ ReaderOutcome TryReader(const char* path, RasterImage* image) {
 }
 
 constexpr ReaderStep kReaders[] = {
+    TryReader<JpegCodec>,
     TryReader<BmpCodec>,
+    TryReader<TiffCodec>,
+    TryReader<PngCodec>,
 };
 
 }  // namespace

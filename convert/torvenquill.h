@@ -32,6 +32,17 @@ TVQ_API const char* TorvenquillVersion(void);
 
 TVQ_API int32_t ConvertToBmp(const char* source, const char* target);
 
+/* Baseline JFIF: grayscale 1 writes one grey component, any other value three colour components;
+ * quality 1..100; optimizeCoding nonzero computes optimal Huffman tables; smoothingFactor 0..100
+ * smooths the input (0: none). */
+TVQ_API int32_t ConvertToJpg(const char* source, const char* target, int32_t grayscale,
+                             int32_t quality, int32_t optimizeCoding, int32_t smoothingFactor);
+/* Uncompressed TIFF: grayscale 1 writes 8-bit grey levels (a palette picture with a grey ramp),
+ * any other value 24-bit RGB. */
+TVQ_API int32_t ConvertToTif(const char* source, const char* target, int32_t grayscale);
+/* Adam7-interlaced 8-bit RGB PNG; bitsPerPixel must be 24. */
+TVQ_API int32_t ConvertToPng(const char* source, const char* target, int32_t bitsPerPixel);
+
 #ifdef __cplusplus
 }
 #endif
