@@ -1,0 +1,33 @@
+// The rows of the ten format buttons and the library command each one runs.
+#include "app/conversion_table.h"
+
+#include "convert/torvenquill.h"
+
+namespace {
+
+int32_t ToBmp(const char* source, const char* target) { return ConvertToBmp(source, target); }
+
+}  // namespace
+
+const std::array<ConversionRow, kFormatCount> kConversions = {{
+    {Format::Jpg, "jpg", "转换JPG", "jpg图片", "转-", "JPG格式转换成功！", "JPG格式转换失败！",
+     "JEPG图片文件（*.jpg）", nullptr},
+    {Format::Bmp, "bmp", "转换BMP", "bmp图片", "改-", "BMP格式转换成功！", "BMP格式转换失败！",
+     "BMP图片文件（*.bmp）", ToBmp},
+    {Format::Tif, "tif", "转换TIF", "tif图片", "改-", "TIF格式转换成功！", "TIF格式转换失败！",
+     "TIF图片文件（*.tif）", nullptr},
+    {Format::Png, "png", "转换PNG", "png图片", "改-", "PNG格式转换成功！", "PNG格式转换失败！",
+     "PNG图片文件（*.png）", nullptr},
+    {Format::Ppm, "ppm", "转换PPM", "ppm图片", "改-", "PPM格式转换成功！", "PPM格式转换失败！",
+     "PPM图片文件（*.ppm）", nullptr},
+    {Format::Pgm, "pgm", "转换PGM", "pgm图片", "改-", "PGM格式转换成功！", "PGM格式转换失败！",
+     "PGM图片文件（*.pgm）", nullptr},
+    {Format::Pbm, "pbm", "转换PBM", "pbm图片", "改-", "PBM格式转换成功！", "PBM格式转换失败！",
+     "PBM图片文件（*.pbm）", nullptr},
+    {Format::Pcx, "pcx", "转换PCX", "pcx图片", "改-", "PCX格式转换成功！", "PCX格式转换失败！",
+     "PCX图片文件（*.pcx）", nullptr},
+    {Format::Pic, "pic", "转换PIC", "pic图片", "改-", "PIC格式转换成功！", "PIC格式转换失败！",
+     "PIC图片文件（*.pic）", nullptr},
+    {Format::Sgi, "sgi", "转换SGI", "sgi图片", "改-", "SGI格式转换成功！", "SGI格式转换失败！",
+     "SGI图片文件（*.sgi）", nullptr},
+}};
