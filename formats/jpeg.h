@@ -3,10 +3,12 @@
 // one Save call. Library errors come back as a failed result, never as a message.
 #pragma once
 
-#include <jpeglib.h>
-
 #include <cstdint>
+// jpeglib.h uses FILE and size_t without declaring them.
+// clang-format off
 #include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 
 #include "image/progress.h"
 #include "image/raster_image.h"
