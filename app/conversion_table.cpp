@@ -5,19 +5,26 @@
 
 namespace {
 
+// Colour, quality 99, optimised Huffman tables, smoothing 50.
+int32_t ToJpg(const char* source, const char* target) {
+    return ConvertToJpg(source, target, 0, 99, 1, 50);
+}
 int32_t ToBmp(const char* source, const char* target) { return ConvertToBmp(source, target); }
+// 24-bit colour, not grey.
+int32_t ToTif(const char* source, const char* target) { return ConvertToTif(source, target, 0); }
+int32_t ToPng(const char* source, const char* target) { return ConvertToPng(source, target, 24); }
 
 }  // namespace
 
 const std::array<ConversionRow, kFormatCount> kConversions = {{
     {Format::Jpg, "jpg", "转换JPG", "jpg图片", "转-", "JPG格式转换成功！", "JPG格式转换失败！",
-     "JEPG图片文件（*.jpg）", nullptr},
+     "JEPG图片文件（*.jpg）", ToJpg},
     {Format::Bmp, "bmp", "转换BMP", "bmp图片", "改-", "BMP格式转换成功！", "BMP格式转换失败！",
      "BMP图片文件（*.bmp）", ToBmp},
     {Format::Tif, "tif", "转换TIF", "tif图片", "改-", "TIF格式转换成功！", "TIF格式转换失败！",
-     "TIF图片文件（*.tif）", nullptr},
+     "TIF图片文件（*.tif）", ToTif},
     {Format::Png, "png", "转换PNG", "png图片", "改-", "PNG格式转换成功！", "PNG格式转换失败！",
-     "PNG图片文件（*.png）", nullptr},
+     "PNG图片文件（*.png）", ToPng},
     {Format::Ppm, "ppm", "转换PPM", "ppm图片", "改-", "PPM格式转换成功！", "PPM格式转换失败！",
      "PPM图片文件（*.ppm）", nullptr},
     {Format::Pgm, "pgm", "转换PGM", "pgm图片", "改-", "PGM格式转换成功！", "PGM格式转换失败！",
