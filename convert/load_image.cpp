@@ -4,6 +4,8 @@
 #include "convert/torvenquill.h"
 #include "formats/bmp.h"
 #include "formats/jpeg.h"
+#include "formats/pcx.h"
+#include "formats/photocd.h"
 #include "formats/png.h"
 #include "formats/tiff.h"
 #include "image/raster_image.h"
@@ -27,11 +29,25 @@ ReaderOutcome TryReader(const char* path, RasterImage* image) {
     return ReaderOutcome::Failed;
 }
 
+// The Photo CD reader is asked for its largest base resolution, 768 x 512.
+ReaderOutcome TryPhotoCd(const char* path, RasterImage* image) {
+    PhotoCdReader reader;
+    if (reader.OpenRead(path, image, 2, nullptr) != 1) {
+        reader.Close();
+        return ReaderOutcome::NotMine;
+    }
+    if (reader.Read() == 1) return ReaderOutcome::Decoded;
+    reader.Close();
+    return ReaderOutcome::Failed;
+}
+
 constexpr ReaderStep kReaders[] = {
     TryReader<JpegCodec>,
     TryReader<BmpCodec>,
     TryReader<TiffCodec>,
     TryReader<PngCodec>,
+    TryReader<PcxCodec>,
+    TryPhotoCd,
 };
 
 }  // namespace

@@ -43,6 +43,18 @@ TVQ_API int32_t ConvertToTif(const char* source, const char* target, int32_t gra
 /* Adam7-interlaced 8-bit RGB PNG; bitsPerPixel must be 24. */
 TVQ_API int32_t ConvertToPng(const char* source, const char* target, int32_t bitsPerPixel);
 
+/* Run-length encoded 24-bit PCX. */
+TVQ_API int32_t ConvertToPcx(const char* source, const char* target);
+/* PPM, PGM and PBM: raw 1 writes the raw (binary) form, any other value the plain (text) form.
+ * PBM marks black (1) every pixel whose grey level is below 128. */
+TVQ_API int32_t ConvertToPpm(const char* source, const char* target, int32_t raw);
+TVQ_API int32_t ConvertToPgm(const char* source, const char* target, int32_t raw);
+TVQ_API int32_t ConvertToPbm(const char* source, const char* target, int32_t raw);
+/* Uncompressed Softimage PIC, 8-bit red, green and blue. */
+TVQ_API int32_t ConvertToPic(const char* source, const char* target);
+/* Uncompressed SGI image, three 8-bit channels. */
+TVQ_API int32_t ConvertToSgi(const char* source, const char* target);
+
 #ifdef __cplusplus
 }
 #endif

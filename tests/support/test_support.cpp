@@ -5,11 +5,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,15 +33,31 @@ std::string ReadAll(int fd) {
     return out;
 }
 
+// The next header token of a PNM file; comments (# to the end of the line) count as blanks,
+// since decoders pass on the comments of the file they read.
+std::string NextToken(const std::string& data, size_t& pos) {
+    auto blank = [&](size_t i) {
+        return std::isspace(static_cast<unsigned char>(data[i])) || data[i] == '#';
+    };
+    while (pos < data.size() && blank(pos)) {
+        if (data[pos] == '#') pos = data.find('\n', pos);
+        if (pos == std::string::npos) pos = data.size();
+        else ++pos;
+    }
+    size_t start = pos;
+    while (pos < data.size() && !std::isspace(static_cast<unsigned char>(data[pos]))) ++pos;
+    return data.substr(start, pos - start);
+}
+
 bool ParsePpm(const std::string& data, DecodedPicture& out) {
-    std::istringstream in(data);
-    std::string magic;
-    int maxval = 0;
-    in >> magic >> out.width >> out.height >> maxval;
+    size_t pos = 0;
+    std::string magic = NextToken(data, pos);
+    out.width = std::atoi(NextToken(data, pos).c_str());
+    out.height = std::atoi(NextToken(data, pos).c_str());
+    int maxval = std::atoi(NextToken(data, pos).c_str());
     if (magic != "P6" || maxval != 255 || out.width < 1 || out.height < 1) return false;
-    in.get();
     size_t size = size_t(out.width) * size_t(out.height) * 3;
-    size_t start = size_t(in.tellg());
+    size_t start = pos + 1;  // one blank after the maximum value
     if (data.size() < start + size) return false;
     out.rgb.assign(data.begin() + long(start), data.begin() + long(start + size));
     return true;
@@ -89,6 +108,23 @@ PrivateTempFolder::PrivateTempFolder() {
 PrivateTempFolder::~PrivateTempFolder() {
     if (hadSaved) ::setenv("TMPDIR", saved.c_str(), 1);
     else ::unsetenv("TMPDIR");
+}
+
+FileSizeLimit::FileSizeLimit(uint64_t bytes) {
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    savedLimit = limit.rlim_cur;
+    savedHandler = ::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    struct rlimit limit;
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = savedLimit;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    ::signal(SIGXFSZ, savedHandler);
 }
 
 CommandResult RunProgram(const std::vector<std::string>& argv,
@@ -191,6 +227,27 @@ bool DecodeWithPillow(const std::string& path, DecodedPicture& out) {
         "im = Image.open(sys.argv[1]); im.load(); im = im.convert('RGB')\n"
         "sys.stdout.buffer.write(b'P6\\n%d %d\\n255\\n' % im.size + im.tobytes())\n";
     CommandResult r = RunProgram({"/usr/bin/python3", "-c", script, path});
+    return r.status == 0 && ParsePpm(r.output, out);
+}
+
+bool DecodeWithNetpbm(const std::string& path, DecodedPicture& out) {
+    CommandResult r = RunProgram({"/bin/sh", "-c", "exec /usr/bin/ppmtoppm < \"$1\"", "sh", path});
+    return r.status == 0 && ParsePpm(r.output, out);
+}
+
+bool DecodeWithQt(const std::string& path, DecodedPicture& out) {
+    const char* script =
+        "import sys\nfrom PyQt5.QtCore import QCoreApplication\n"
+        "from PyQt5.QtGui import QImage, QImageReader\n"
+        "app = QCoreApplication([])\n"
+        "im = QImageReader(sys.argv[1]).read()\n"
+        "if im.isNull(): sys.exit(1)\n"
+        "im = im.convertToFormat(QImage.Format_RGB888)\n"
+        "w, h = im.width(), im.height()\n"
+        "rows = b''.join(bytes(im.constScanLine(y).asarray(3 * w)) for y in range(h))\n"
+        "sys.stdout.buffer.write(b'P6\\n%d %d\\n255\\n' % (w, h) + rows)\n";
+    CommandResult r =
+        RunProgram({"/usr/bin/python3", "-c", script, path}, {"QT_QPA_PLATFORM=offscreen"});
     return r.status == 0 && ParsePpm(r.output, out);
 }
 

@@ -41,6 +41,20 @@ private:
     bool hadSaved = false;
 };
 
+// Lowers this process's file size limit for the object's lifetime, so that writes beyond it fail
+// with EFBIG (the signal it would raise is ignored meanwhile): a full disk without a device.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    uint64_t savedLimit = 0;
+    void (*savedHandler)(int) = nullptr;
+};
+
 struct CommandResult {
     int status = -1;  // exit status, or -1 when the command did not exit normally
     std::string output;  // standard output
@@ -73,6 +87,10 @@ struct DecodedPicture {
 bool DecodeWithImageMagick(const std::string& path, DecodedPicture& out);
 // Pillow under Debian's python3.
 bool DecodeWithPillow(const std::string& path, DecodedPicture& out);
+// netpbm (any PBM, PGM or PPM, raw or plain, through ppmtoppm).
+bool DecodeWithNetpbm(const std::string& path, DecodedPicture& out);
+// Qt 5's image readers with the KDE image-format plugins (PyQt5 under Debian's python3).
+bool DecodeWithQt(const std::string& path, DecodedPicture& out);
 // The picture's pixels as R, G, B bytes (any depth converted as the library converts).
 Bytes RgbOf(const RasterImage& image);
 
