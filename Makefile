@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test asan fuzz clean
+.PHONY: deps configure build run test asan fuzz bench clean
 
 deps:
 	@scripts/install-deps.sh
@@ -30,6 +30,17 @@ asan: deps
 FUZZ_SECONDS ?= 180
 fuzz: deps
 	@scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# Times torvenquill against peer tools and the bare libraries (bench/run_bench.py); quick run:
+# make bench ROUNDS=1 SIZES=hd
+BENCH_BUILD ?= build-bench
+ROUNDS ?= 3
+SIZES ?= hd,photo
+bench: deps
+	@bench/install-bench-deps.sh
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLUMENVEX_BUILD_BENCH=ON -DLUMENVEX_BUILD_APP=OFF > /dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target torvenquill_cli tvq_limit
+	@/usr/bin/python3 bench/run_bench.py --build $(BENCH_BUILD) --rounds $(ROUNDS) --sizes $(SIZES)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
