@@ -1,7 +1,6 @@
 #include "convert/atomic_target.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,14 +47,15 @@ bool AtomicTarget::Prepare(const char* path) {
         target.clear();
         return false;
     }
+    // The writer creates the file itself inside a folder that only this process can enter. A
+    // placeholder file would be truncated by the writer's open, and on ext4 a truncated file is
+    // written back as soon as it is closed, in the writer's time, instead of in the background.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = folder + "." + name + "." + std::to_string(::getpid()) + "-" +
                                 std::to_string(sequence.fetch_add(1)) + ".part";
-        // 0666 before the umask: the finished file gets the permissions of any new file.
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            temporary = candidate;
+        if (::mkdir(candidate.c_str(), 0700) == 0) {
+            workFolder = candidate;
+            temporary = candidate + "/" + name;
             return true;
         }
         if (errno != EEXIST) break;
@@ -75,13 +75,15 @@ bool AtomicTarget::Commit() {
         return false;
     }
     temporary.clear();
-    target.clear();
+    Discard();
     return true;
 }
 
 void AtomicTarget::Discard() {
     if (!temporary.empty()) ::unlink(temporary.c_str());
+    if (!workFolder.empty()) ::rmdir(workFolder.c_str());
     direct = false;
+    workFolder.clear();
     temporary.clear();
     target.clear();
 }

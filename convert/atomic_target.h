@@ -5,21 +5,23 @@
 #include <string>
 
 class AtomicTarget {
-public:
+  public:
     AtomicTarget() = default;
     AtomicTarget(const AtomicTarget&) = delete;
     AtomicTarget& operator=(const AtomicTarget&) = delete;
     ~AtomicTarget() { Discard(); }
 
-    // Creates the temporary file in target's folder; false when that folder cannot take it.
+    // Makes a private folder in target's folder for the writer's temporary file; false when
+    // that folder cannot take it.
     bool Prepare(const char* target);
     const char* GetWritePath() const { return direct ? target.c_str() : temporary.c_str(); }
     // Renames the temporary file over the target; false (and the temporary removed) on failure.
     bool Commit();
     void Discard();
 
-private:
+  private:
     std::string target;
+    std::string workFolder;  // holds the temporary file, removed with it
     std::string temporary;
     bool direct = false;  // the target is a device or pipe, written in place
 };

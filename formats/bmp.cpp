@@ -1,5 +1,7 @@
 #include "formats/bmp.h"
 
+#include <array>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +15,59 @@ constexpr uint32_t kCoreHeaderSize = 12;
 
 // Rows are padded to a multiple of four bytes: 3 x width + 3 with the two low bits cleared.
 uint64_t RowStride(int64_t width) { return (uint64_t(width) * 3 + 3) & ~uint64_t(3); }
+
+// Masks over a block of eight pixels (24 bytes, three 8-byte words) picking, for each byte, the
+// source byte it takes: the one two places ahead (a pixel's first byte), the same place (its
+// middle byte) or two places behind (its last byte). Built from bytes, so any byte order works.
+struct SwapMasks {
+    uint64_t ahead[3], same[3], behind[3];
+};
+
+constexpr SwapMasks MakeSwapMasks() {
+    SwapMasks m{};
+    for (int w = 0; w < 3; ++w) {
+        std::array<uint8_t, 8> ahead{}, same{}, behind{};
+        for (int j = 0; j < 8; ++j) {
+            int role = (8 * w + j) % 3;
+            (role == 0 ? ahead : role == 1 ? same : behind)[j] = 0xFF;
+        }
+        m.ahead[w] = std::bit_cast<uint64_t>(ahead);
+        m.same[w] = std::bit_cast<uint64_t>(same);
+        m.behind[w] = std::bit_cast<uint64_t>(behind);
+    }
+    return m;
+}
+
+uint64_t Load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// BMP keeps a pixel as blue, green, red; the picture as red, green, blue. Eight pixels at a time
+// as whole words, the first and the last few byte by byte so that no load leaves the row.
+void SwapRedAndBlue(uint8_t* __restrict out, const uint8_t* __restrict in, uint32_t pixels) {
+    constexpr SwapMasks kMasks = MakeSwapMasks();
+    const size_t bytes = size_t(pixels) * 3;
+    size_t k = 0;
+    auto swapOne = [&](size_t at) {
+        out[at] = in[at + 2];
+        out[at + 1] = in[at + 1];
+        out[at + 2] = in[at];
+    };
+    if (bytes >= 3 + 24 + 2) {
+        swapOne(0);
+        for (k = 3; k + 24 + 2 <= bytes; k += 24) {
+            for (int w = 0; w < 3; ++w) {
+                const uint8_t* at = in + k + 8 * w;
+                uint64_t v = (Load64(at + 2) & kMasks.ahead[w]) | (Load64(at) & kMasks.same[w]) |
+                             (Load64(at - 2) & kMasks.behind[w]);
+                std::memcpy(out + k + 8 * w, &v, sizeof v);
+            }
+        }
+    }
+    for (; k < bytes; k += 3) swapOne(k);
+}
 
 bool IsListed(uint32_t value, std::initializer_list<uint32_t> allowed) {
     for (uint32_t a : allowed) {
@@ -76,9 +131,12 @@ bool BmpCodec::ParseInfoHeader() {
     bottomUp = signedHeight >= 0;
     compression = GetU32le(info + 16);
     if (compression > 3) return false;
-    if (compression == 1) bitsPerPixel = 8;
-    else if (compression == 2) bitsPerPixel = 4;
-    else bitsPerPixel = GetU16le(info + 14);
+    if (compression == 1)
+        bitsPerPixel = 8;
+    else if (compression == 2)
+        bitsPerPixel = 4;
+    else
+        bitsPerPixel = GetU16le(info + 14);
     return IsListed(bitsPerPixel, {1, 4, 8, 16, 24, 32});
 }
 
@@ -107,11 +165,7 @@ bool BmpCodec::ReadRows(uint32_t stride) {
     for (int32_t i = 0; i < height; ++i) {
         uint8_t* dest = image->GetRow(bottomUp ? height - 1 - i : i);
         if (std::fread(buffer, 1, stride, file.get()) != stride) return false;
-        for (int32_t j = 0; j < width; ++j) {
-            dest[3 * j] = buffer[3 * j + 2];
-            dest[3 * j + 1] = buffer[3 * j + 1];
-            dest[3 * j + 2] = buffer[3 * j];
-        }
+        SwapRedAndBlue(dest, buffer, static_cast<uint32_t>(width));
         ReportProgress(callback, 1, i, height);
     }
     return true;
@@ -121,7 +175,8 @@ int32_t BmpCodec::Read() {
     if (!readOpen) return 0;
     const uint64_t stride = RowStride(width);
     // A header that claims more pixels than the file holds is refused before any allocation.
-    bool fits = stride <= UINT32_MAX && uint64_t(pixelOffset) + stride * uint64_t(height) <= fileSize;
+    bool fits =
+        stride <= UINT32_MAX && uint64_t(pixelOffset) + stride * uint64_t(height) <= fileSize;
     bool sized = image->GetWidth() == width && image->GetHeight() == height &&
                  image->GetBitsPerPixel() == 24;
     bool ok = fits && (sized || image->Create(width, height, 24, 0)) &&
@@ -162,12 +217,7 @@ bool BmpCodec::WriteRows(uint32_t stride) {
     uint8_t* buffer = row.GetData();
     std::memset(buffer, 0, stride);
     for (int32_t i = 0; i < height; ++i) {
-        const uint8_t* src = image->GetRow(height - 1 - i);
-        for (int32_t j = 0; j < width; ++j) {
-            buffer[3 * j] = src[3 * j + 2];
-            buffer[3 * j + 1] = src[3 * j + 1];
-            buffer[3 * j + 2] = src[3 * j];
-        }
+        SwapRedAndBlue(buffer, image->GetRow(height - 1 - i), static_cast<uint32_t>(width));
         if (std::fwrite(buffer, 1, stride, file.get()) != stride) return false;
         ReportProgress(callback, 0, i, height);
     }
@@ -185,14 +235,14 @@ int32_t BmpCodec::Write() {
     uint8_t header[kFileHeaderSize + kInfoHeaderSize] = {};
     header[0] = 'B';
     header[1] = 'M';
-    PutU32le(header + 2, static_cast<uint32_t>(fileBytes));  // file size
+    PutU32le(header + 2, static_cast<uint32_t>(fileBytes));    // file size
     PutU32le(header + 10, kFileHeaderSize + kInfoHeaderSize);  // offset of pixel data
     uint8_t* info = header + kFileHeaderSize;
-    PutU32le(info + 0, kInfoHeaderSize);                  // header size
-    PutU32le(info + 4, static_cast<uint32_t>(width));     // width
-    PutU32le(info + 8, static_cast<uint32_t>(height));    // height, positive: bottom-up
-    PutU16le(info + 12, 1);                               // planes
-    PutU16le(info + 14, 24);                              // bit count
+    PutU32le(info + 0, kInfoHeaderSize);                // header size
+    PutU32le(info + 4, static_cast<uint32_t>(width));   // width
+    PutU32le(info + 8, static_cast<uint32_t>(height));  // height, positive: bottom-up
+    PutU16le(info + 12, 1);                             // planes
+    PutU16le(info + 14, 24);                            // bit count
     bool ok = fseeko(file.get(), 0, SEEK_SET) == 0 &&
               std::fwrite(header, 1, sizeof header, file.get()) == sizeof header &&
               WriteRows(static_cast<uint32_t>(stride));

@@ -8,7 +8,7 @@
 #include "image/support/text_buffer.h"
 
 class MappedBuffer {
-public:
+  public:
     MappedBuffer() = default;
     MappedBuffer(const MappedBuffer&) = delete;
     MappedBuffer& operator=(const MappedBuffer&) = delete;
@@ -16,8 +16,8 @@ public:
     ~MappedBuffer() { Release(1); }
 
     // A fresh, zero-filled block of exactly size bytes backed by the file tag<n>.tmp in the
-    // temporary folder (path null) or by path. The file's space is reserved up front, so a full
-    // disk fails here instead of faulting later when the pages are touched.
+    // temporary folder (path null) or by path. Its pages are faulted in, and the file's space
+    // reserved, up front: a full disk fails here instead of faulting later when a page is touched.
     int32_t Allocate(uint32_t size, const char* tag, const char* path);
     uint8_t* GetData() const { return view; }
     uint32_t GetSize() const { return size; }
@@ -28,7 +28,7 @@ public:
     // Unmaps and closes; deletes the file when deleteFile is 1, else leaves it on disk.
     int32_t Release(int32_t deleteFile);
 
-private:
+  private:
     int32_t CreateFile(const char* tag, const char* givenPath);
 
     UniqueFd file;

@@ -247,3 +247,23 @@ TEST(BmpCodec, ReportsProgressPerRowAndOnceMore) {
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[1], (std::array<int32_t, 4>{1, 66, 1, 0}));
 }
+
+// Rows move eight pixels at a time as whole words, with a row's first pixel and its last few
+// byte by byte: widths 1 to 40 meet every way a row can end, in both directions.
+TEST(BmpCodec, EveryRowWidthKeepsEachPixel) {
+    PrivateTempFolder temp;
+    ScratchDir dir;
+    for (int32_t w = 1; w <= 40; ++w) {
+        SCOPED_TRACE(testing::Message() << "width " << w);
+        Bytes file = BuildBmp({w, 2});
+        WriteFileBytes(dir.File("in.bmp"), file);
+        RasterImage picture;
+        ASSERT_EQ(ReadBmp(dir.File("in.bmp"), picture), 1);
+        EXPECT_EQ(RgbOf(picture), ExpectedRgb(w, 2));
+        BmpCodec codec;
+        ASSERT_EQ(codec.OpenWrite(dir.File("out.bmp").c_str(), &picture, 24, nullptr), 1);
+        ASSERT_EQ(codec.Write(), 1);
+        EXPECT_EQ(ReadFileBytes(dir.File("out.bmp")), file);
+    }
+    EXPECT_TRUE(temp.Leftovers().empty());
+}
