@@ -33,11 +33,11 @@ std::vector<Segment> HeaderSegments(const Bytes& file) {
     return segments;
 }
 
-const Segment* FindSegment(const std::vector<Segment>& segments, uint8_t marker) {
+std::optional<Segment> FindSegment(const std::vector<Segment>& segments, uint8_t marker) {
     for (const Segment& s : segments) {
-        if (s.marker == marker) return &s;
+        if (s.marker == marker) return s;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Code-length counts of every Huffman table in the file, in the order of its DHT segments.
@@ -141,8 +141,8 @@ TEST_F(JpegTest, CmykIsRefusedWhenOpenedAndTheLoaderGoesOn) {
     std::string file = dir.File("cmyk.jpg");
     ASSERT_TRUE(RunTool({"/usr/bin/convert-im6.q16", source, "-colorspace", "CMYK", file}));
     auto segments = HeaderSegments(ReadFileBytes(file));
-    const Segment* frame = FindSegment(segments, 0xC0);
-    ASSERT_NE(frame, nullptr);
+    std::optional<Segment> frame = FindSegment(segments, 0xC0);
+    ASSERT_TRUE(frame.has_value());
     ASSERT_EQ(frame->payload[5], 4) << "the fixture is not a four-component file";
 
     RasterImage image;
@@ -189,7 +189,7 @@ struct Damage {
 };
 
 size_t ScanStart(const Bytes& file) {
-    const Segment* scan = FindSegment(HeaderSegments(file), 0xDA);
+    std::optional<Segment> scan = FindSegment(HeaderSegments(file), 0xDA);
     return scan ? scan->offset + 4 + scan->payload.size() : 0;
 }
 
@@ -236,13 +236,13 @@ TEST_F(JpegTest, SaveAtTheWindowsSettingsIsCloseToTheSourceWithOptimisedTables) 
     ASSERT_EQ(codec.Save(file.c_str(), &photo, 99, 1, 1, 50, nullptr), 1);
     Bytes bytes = ReadFileBytes(file);
     auto segments = HeaderSegments(bytes);
-    const Segment* jfif = FindSegment(segments, 0xE0);
-    ASSERT_NE(jfif, nullptr);
+    std::optional<Segment> jfif = FindSegment(segments, 0xE0);
+    ASSERT_TRUE(jfif.has_value());
     EXPECT_EQ(std::string(jfif->payload.begin(), jfif->payload.begin() + 4), "JFIF");
-    const Segment* frame = FindSegment(segments, 0xC0);  // baseline, one sequential scan
-    ASSERT_NE(frame, nullptr);
+    std::optional<Segment> frame = FindSegment(segments, 0xC0);  // baseline, one sequential scan
+    ASSERT_TRUE(frame.has_value());
     EXPECT_EQ(frame->payload[5], 3);
-    EXPECT_EQ(FindSegment(segments, 0xC2), nullptr);
+    EXPECT_FALSE(FindSegment(segments, 0xC2).has_value());
     for (const Bytes& counts : HuffmanCounts(bytes)) {
         EXPECT_NE(counts, kStandardDcLuminance);
         EXPECT_NE(counts, kStandardAcLuminance);
@@ -291,8 +291,8 @@ TEST_F(JpegTest, SaveConvertsEveryDepthToColoursOrGreyLevels) {
         ASSERT_EQ(codec.Save(file.c_str(), &input, 95, c.colourFlag, 1, 0, nullptr), 1);
         EXPECT_EQ(temp->Leftovers(), before);
         auto segments = HeaderSegments(ReadFileBytes(file));
-        const Segment* frame = FindSegment(segments, 0xC0);
-        ASSERT_NE(frame, nullptr);
+        std::optional<Segment> frame = FindSegment(segments, 0xC0);
+        ASSERT_TRUE(frame.has_value());
         EXPECT_EQ(frame->payload[5], c.colourFlag == 1 ? 3 : 1);
         DecodedPicture decoded;
         ASSERT_TRUE(DecodeWithPillow(file, decoded));

@@ -51,6 +51,13 @@ bool RunTool(const std::vector<std::string>& argv, const std::string& stdoutPath
     return true;
 }
 
+std::string PillowMode(const std::string& path) {
+    CommandResult r = RunProgram(
+        {"/usr/bin/python3", "-c",
+         "import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).mode, end='')", path});
+    return r.status == 0 ? r.output : "";
+}
+
 double Psnr(const Bytes& a, const Bytes& b) {
     if (a.size() != b.size() || a.empty()) return 0;
     double sum = 0;

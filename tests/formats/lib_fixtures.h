@@ -22,6 +22,9 @@ std::string WritePictureAsPpm(const ScratchDir& dir, const std::string& name,
 // is given. A failure is reported as a test failure with the tool's messages.
 bool RunTool(const std::vector<std::string>& argv, const std::string& stdoutPath = "");
 
+// Pillow's mode for the file ("RGB", "L", "P", ...); empty when it cannot open it.
+std::string PillowMode(const std::string& path);
+
 // Peak signal-to-noise ratio of two equally long 8-bit sample arrays, in dB (1000 when equal).
 double Psnr(const Bytes& a, const Bytes& b);
 // Largest difference between corresponding samples (256 when the lengths differ).
