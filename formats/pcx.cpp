@@ -162,26 +162,32 @@ bool PcxCodec::DecodeRows(const MappedBuffer& data, uint64_t dataSize) {
     return true;
 }
 
+// A plane line must hold the row, and a true-colour scan line three planes. A run pair yields
+// at most 63 bytes and a literal byte one, so a header that promises more rows than the data
+// can hold is refused before the picture is allocated.
+bool PcxCodec::LayoutFits(uint64_t dataSize) const {
+    const uint64_t bytesPerLine = GetBytesPerLine();
+    const uint64_t scanLength = GetPlanes() * bytesPerLine;
+    const uint64_t lineData =
+        2 * (scanLength / kMaxRun) + std::min<uint64_t>(2, scanLength % kMaxRun);
+    return dataSize > 0 && dataSize <= UINT32_MAX && bytesPerLine >= width &&
+           (depth == 8 || GetPlanes() >= 3) && dataSize >= uint64_t(height) * lineData;
+}
+
 int32_t PcxCodec::Read() {
-    if (!readOpen) return 0;
+    if (!readOpen) {
+        Close();
+        return 0;
+    }
     const uint64_t fileSize = FileUtil::GetStreamSize(file.get());
     const uint64_t trailer = kHeaderSize + (depth == 8 ? kPaletteSize : 0);
     const uint64_t dataSize = fileSize > trailer ? fileSize - trailer : 0;
-    const uint64_t bytesPerLine = GetBytesPerLine();
-    const uint64_t scanLength = GetPlanes() * bytesPerLine;
-    // A plane line must hold the row and a true-colour scan line three planes. A run pair yields
-    // at most 63 bytes and a literal byte one, so a header that promises more rows than the data
-    // can hold is refused before the picture is allocated.
-    const uint64_t lineData =
-        2 * (scanLength / kMaxRun) + std::min<uint64_t>(2, scanLength % kMaxRun);
-    const uint64_t minimumData = uint64_t(height) * lineData;
-    bool ok = dataSize > 0 && dataSize <= UINT32_MAX && bytesPerLine >= width &&
-              (depth == 8 || GetPlanes() >= 3) && dataSize >= minimumData;
-    ok = ok && image->Create(static_cast<int32_t>(width), static_cast<int32_t>(height), depth,
-                             depth == 8 ? 256 : 0);
     MappedBuffer data;
-    ok = ok && (depth != 8 || ReadPalette(fileSize)) && ReadCompressed(data, dataSize) &&
-         DecodeRows(data, dataSize);
+    bool ok = LayoutFits(dataSize) &&
+              image->Create(static_cast<int32_t>(width), static_cast<int32_t>(height), depth,
+                            depth == 8 ? 256 : 0) &&
+              (depth != 8 || ReadPalette(fileSize)) && ReadCompressed(data, dataSize) &&
+              DecodeRows(data, dataSize);
     if (ok) {
         image->Flush();
         ReportProgress(callback, 1, static_cast<int32_t>(height) - 1, static_cast<int32_t>(height));

@@ -42,6 +42,7 @@ class PcxCodec {
   private:
     uint32_t GetPlanes() const;
     uint32_t GetBytesPerLine() const;
+    bool LayoutFits(uint64_t dataSize) const;
     bool ReadPalette(uint64_t fileSize);
     bool ReadCompressed(MappedBuffer& data, uint64_t size);
     bool DecodeRows(const MappedBuffer& data, uint64_t dataSize);
