@@ -217,6 +217,18 @@ TEST_F(WindowTest, PathChangesSetFileNameBaseNameAndButtons) {
             EXPECT_EQ(toolkit.IsEnabled(format), expected) << c.path << " " << RowOf(format).key;
         }
     }
+    // Every row, in either case: its own button off, the other nine on, written in table order.
+    for (const ConversionRow& row : kConversions) {
+        std::string upper = row.key;
+        for (char& c : upper) c = char(std::toupper(c));
+        for (const std::string& key : {std::string(row.key), upper}) {
+            toolkit.Type("/x/图." + key);
+            EXPECT_EQ(toolkit.TakeButtonWrites(), AllFormats());
+            for (Format format : AllFormats()) {
+                EXPECT_EQ(toolkit.IsEnabled(format), format != row.format) << key;
+            }
+        }
+    }
     // Emptying the box disables all ten and keeps the file name and base name.
     toolkit.Type("/图片/猫.jpg");
     toolkit.Type("");

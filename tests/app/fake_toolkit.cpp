@@ -12,7 +12,6 @@ FakeToolkit::FakeToolkit(std::string workingFolder) : workingFolder(std::move(wo
 
 FakeToolkit::~FakeToolkit() {
     ReleaseThreads();
-    ReleaseMessages();
     workers.JoinAll();
 }
 
@@ -40,17 +39,6 @@ std::vector<FakeToolkit::DialogShowing> FakeToolkit::DialogsShown() {
 std::vector<FakeToolkit::Message> FakeToolkit::Messages() {
     std::lock_guard<std::mutex> guard(lock);
     return messages;
-}
-
-void FakeToolkit::HoldMessages() {
-    std::lock_guard<std::mutex> guard(lock);
-    holdMessages = true;
-}
-
-void FakeToolkit::ReleaseMessages() {
-    std::lock_guard<std::mutex> guard(lock);
-    holdMessages = false;
-    changed.notify_all();
 }
 
 void FakeToolkit::HoldThreads() {
@@ -147,10 +135,9 @@ bool FakeToolkit::ShowDialog(FileDialog dialog) {
 }
 
 void FakeToolkit::ShowMessage(const std::string& text, const std::string& title) {
-    std::unique_lock<std::mutex> guard(lock);
+    std::lock_guard<std::mutex> guard(lock);
     messages.push_back({text, title});
     events.push_back("message " + title);
-    changed.wait(guard, [this] { return !holdMessages; });
 }
 
 void FakeToolkit::StartThread(std::function<void()> routine) {

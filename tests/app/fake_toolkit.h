@@ -1,6 +1,6 @@
 // A scripted Toolkit for the window logic: edit boxes and buttons as plain state, dialogs that
-// answer from a script, message boxes that are recorded (and can be held open), real threads
-// that the test joins, and the real file system.
+// answer from a script, message boxes that are recorded, real threads (which can be held back
+// before they begin) that the test joins, and the real file system.
 #pragma once
 
 #include <condition_variable>
@@ -48,9 +48,6 @@ class FakeToolkit : public Toolkit {
         bool operator==(const Message&) const = default;
     };
     std::vector<Message> Messages();
-    // While held, message boxes stay open (their threads wait) until released.
-    void HoldMessages();
-    void ReleaseMessages();
     // While held, started routines wait before they begin, until released.
     void HoldThreads();
     void ReleaseThreads();
@@ -103,7 +100,6 @@ class FakeToolkit : public Toolkit {
     std::vector<DialogShowing> dialogsShown;
     std::vector<Message> messages;
     std::vector<std::string> events;
-    bool holdMessages = false;
     bool holdThreads = false;
     bool closed = false;
 };

@@ -24,18 +24,6 @@
 
 namespace {
 
-QApplication& Application() {
-    static int argc = 1;
-    static char name[] = "app_qt_tests";
-    static char* argv[] = {name, nullptr};
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Qt keeps runtime files there; a folder of our own keeps them out of the checked TMPDIR.
-    static ScratchDir runtime;
-    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
-    static QApplication application(argc, argv);
-    return application;
-}
-
 // Runs the window's events until condition holds. A hang ends in the test's time limit.
 template <typename Condition>
 void Until(Condition condition) {
@@ -132,7 +120,7 @@ QMessageBox* NextWorkerBox() {
 
 class QtWindowTest : public testing::Test {
   protected:
-    QtWindowTest() : application(Application()), toolkit(dir.File("work/tmp")), window(toolkit) {}
+    QtWindowTest() : toolkit(dir.File("work/tmp")), window(toolkit) {}
 
     void SetUp() override {
         // A drop while the notice is open must not be taken.
@@ -158,7 +146,6 @@ class QtWindowTest : public testing::Test {
 
     PrivateTempFolder temp;
     ScratchDir dir;
-    QApplication& application;
     RasterImage picture;
     QtToolkit toolkit;
     ConverterWindow window;
@@ -325,8 +312,6 @@ TEST_F(QtWindowTest, ExitClosesAtOnceAndNeverWaitsForABox) {
 }
 
 TEST(QtProgramTest, StartProgramRunsUntilTheWindowClosesThenEnds) {
-    QApplication& application = Application();
-    (void)application;
     PrivateTempFolder temp;
     ScratchDir dir;
     {
@@ -356,3 +341,14 @@ TEST(QtProgramTest, StartProgramRunsUntilTheWindowClosesThenEnds) {
 }
 
 }  // namespace
+
+// The application lives in main, so that it ends before Qt's own statics do.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Qt keeps runtime files there; a folder of our own keeps them out of the checked TMPDIR.
+    ScratchDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
+    QApplication application(argc, argv);
+    return RUN_ALL_TESTS();
+}
