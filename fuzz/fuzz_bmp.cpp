@@ -1,10 +1,6 @@
 #include "formats/bmp.h"
-#include "fuzz/fuzz_input.h"
+#include "fuzz/reader_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzInput input(data, size);
-    RasterImage image;
-    BmpCodec codec;
-    if (codec.OpenRead(input.Path(), &image, nullptr) == 1) codec.Read();
-    return 0;
+    return FuzzReader<BmpCodec>(data, size);
 }

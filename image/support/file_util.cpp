@@ -53,8 +53,12 @@ int32_t FileUtil::IsDirectory(const char* path) {
 
 int32_t FileUtil::DeleteIfExists(const char* path) {
     if (path == nullptr || *path == '\0') return 1;
-    if (::unlink(path) == 0 || errno == ENOENT) return 1;
-    return 0;
+    struct stat st;
+    if (::lstat(path, &st) != 0) return errno == ENOENT ? 1 : 0;
+    // Only files are ever ours to delete: a writer given a device such as /dev/full must not
+    // remove the device node when its write fails.
+    if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return 0;
+    return (::unlink(path) == 0 || errno == ENOENT) ? 1 : 0;
 }
 
 uint64_t FileUtil::GetStreamSize(FILE* stream) {

@@ -44,7 +44,8 @@ public:
     static int32_t FileExists(const char* path);
     // 1 when path, with one trailing "/" removed, names an existing directory.
     static int32_t IsDirectory(const char* path);
-    // 1 when there is no such file or it was deleted; 0 when deleting it failed.
+    // 1 when there is no such file or it was deleted; 0 when deleting it failed or path names
+    // something other than a file (a device, a folder).
     static int32_t DeleteIfExists(const char* path);
     // Size of an open stream, found by seeking to its end; the stream is left at offset 0.
     static uint64_t GetStreamSize(FILE* stream);

@@ -93,12 +93,15 @@ TEST_F(FaultTest, FullTempFolderFailsCleanly) {
 }
 
 TEST_F(FaultTest, DeviceThatRefusesWrites) {
-    PrivateTempFolder tmp;
-    EXPECT_EQ(ConvertToBmp(dir.File("src.bmp").c_str(), "/dev/full"), -4);
-    struct stat st;
-    ASSERT_EQ(::stat("/dev/full", &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));  // still the device, not a file put in its place
-    EXPECT_TRUE(tmp.Leftovers().empty());
+    for (const char* format : {"jpg", "bmp", "tif", "png", "ppm", "pgm", "pbm", "pcx", "pic", "sgi"}) {
+        CommandResult r = RunProgram({CliPath(), "--to", format, dir.File("src.bmp"), "/dev/full"},
+                                     {"TMPDIR=" + temp.Path()});
+        EXPECT_EQ(r.status, 4) << format << ": " << r.errors;
+        struct stat st;
+        ASSERT_EQ(::stat("/dev/full", &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << format;  // still the device, never replaced or removed
+    }
+    EXPECT_TRUE(temp.List().empty());
 }
 
 TEST_F(FaultTest, FileSizeLimitHitPartWay) {

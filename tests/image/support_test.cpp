@@ -129,6 +129,9 @@ TEST(FileUtil, ExistenceDirectoriesAndDeletion) {
     EXPECT_EQ(FileUtil::DeleteIfExists(file.c_str()), 1);
     EXPECT_EQ(FileUtil::DeleteIfExists(file.c_str()), 1);
     EXPECT_EQ(FileUtil::FileExists(file.c_str()), 0);
+    EXPECT_EQ(FileUtil::DeleteIfExists(dir.Path().c_str()), 0);
+    EXPECT_EQ(FileUtil::DeleteIfExists("/dev/null"), 0);  // never a device, even as root
+    EXPECT_EQ(FileUtil::FileExists("/dev/null"), 1);
 }
 
 TEST(FileUtil, StreamSizeRewindsTheStream) {

@@ -1,0 +1,6 @@
+#include "formats/png.h"
+#include "fuzz/reader_target.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    return FuzzReader<PngCodec>(data, size);
+}
