@@ -12,7 +12,7 @@
 #include "image/support/text_buffer.h"
 
 class BmpCodec {
-public:
+  public:
     BmpCodec() = default;
     BmpCodec(const BmpCodec&) = delete;
     BmpCodec& operator=(const BmpCodec&) = delete;
@@ -27,13 +27,15 @@ public:
     int32_t Write();
     int32_t Close();
 
-private:
+  private:
     bool ReadHeaders();
     bool ParseInfoHeader();
     bool ReadRows(uint32_t stride);
     bool WriteRows(uint32_t stride);
+    bool OpenStream(const char* newPath, const char* mode);
 
     ProgressCallback callback = nullptr;
+    HeapBlock streamBuffer;  // the stream's buffer; outlives the stream, which is closed first
     FilePtr file;
     bool readOpen = false;
     bool writeOpen = false;

@@ -22,7 +22,7 @@ void ErrorExit(j_common_ptr info) {
 }  // namespace
 
 bool ReadJpeg(const char* path, Picture& picture) {
-    File file(std::fopen(path, "rb"));
+    File file = OpenFile(path, "rb");
     if (!file) return false;
     jpeg_decompress_struct info;
     ErrorManager error;
@@ -48,7 +48,7 @@ bool ReadJpeg(const char* path, Picture& picture) {
 }
 
 bool WriteJpeg(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     jpeg_compress_struct info;
     ErrorManager error;

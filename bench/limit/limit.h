@@ -22,6 +22,10 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
+// fopen with a 1 MiB stream buffer: what any careful program does for large files, so that the
+// limit measures the work, not the size of its writes.
+File OpenFile(const char* path, const char* mode);
+
 bool ReadBmp(const char* path, Picture& picture);
 bool ReadJpeg(const char* path, Picture& picture);
 bool ReadPng(const char* path, Picture& picture);

@@ -24,7 +24,7 @@ constexpr WriterRow kWriters[] = {
 
 Reader ChooseReader(const char* path) {
     unsigned char magic[4] = {};
-    File file(std::fopen(path, "rb"));
+    File file = OpenFile(path, "rb");
     if (!file || std::fread(magic, 1, 4, file.get()) != 4) return nullptr;
     if (magic[0] == 'B' && magic[1] == 'M') return ReadBmp;
     if (magic[0] == 0xFF && magic[1] == 0xD8) return ReadJpeg;
@@ -45,6 +45,15 @@ Writer ChooseWriter(const char* path) {
 }
 
 }  // namespace
+
+File OpenFile(const char* path, const char* mode) {
+    // One file of each direction is open at a time.
+    static char readBuffer[1 << 20], writeBuffer[1 << 20];
+    File file(std::fopen(path, mode));
+    char* buffer = mode[0] == 'r' ? readBuffer : writeBuffer;
+    if (file) std::setvbuf(file.get(), buffer, _IOFBF, sizeof readBuffer);
+    return file;
+}
 
 bool Picture::Allocate(uint32_t w, uint32_t h) {
     if (w == 0 || h == 0 || uint64_t(w) * h > (uint64_t(1) << 32)) return false;

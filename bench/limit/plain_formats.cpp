@@ -40,7 +40,7 @@ size_t EncodePcxLine(uint8_t* out, const uint8_t* in, size_t length) {
 }  // namespace
 
 bool ReadBmp(const char* path, Picture& picture) {
-    File file(std::fopen(path, "rb"));
+    File file = OpenFile(path, "rb");
     uint8_t header[54];
     if (!file || std::fread(header, 1, sizeof header, file.get()) != sizeof header) return false;
     int32_t width = GetI32le(header + 18);
@@ -66,7 +66,7 @@ bool ReadBmp(const char* path, Picture& picture) {
 }
 
 bool WriteBmp(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     const uint32_t stride = BmpStride(picture.width);
     uint8_t header[54] = {'B', 'M'};
@@ -92,7 +92,7 @@ bool WriteBmp(const char* path, const Picture& picture) {
 }
 
 bool WritePpm(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file || !WritePnmHeader(file.get(), "P6", picture, true)) return false;
     const size_t bytes = size_t(picture.width) * picture.height * 3;
     if (std::fwrite(picture.rgb.get(), 1, bytes, file.get()) != bytes) return false;
@@ -100,7 +100,7 @@ bool WritePpm(const char* path, const Picture& picture) {
 }
 
 bool WritePgm(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file || !WritePnmHeader(file.get(), "P5", picture, true)) return false;
     std::vector<uint8_t> line(picture.width);
     for (uint32_t y = 0; y < picture.height; ++y) {
@@ -112,7 +112,7 @@ bool WritePgm(const char* path, const Picture& picture) {
 }
 
 bool WritePbm(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file || !WritePnmHeader(file.get(), "P4", picture, false)) return false;
     std::vector<uint8_t> line((picture.width + 7) / 8);
     for (uint32_t y = 0; y < picture.height; ++y) {
@@ -127,7 +127,7 @@ bool WritePbm(const char* path, const Picture& picture) {
 }
 
 bool WritePcx(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     const uint32_t planeBytes = picture.width + (picture.width & 1);
     uint8_t header[128] = {10, 5, 1, 8};
@@ -155,7 +155,7 @@ bool WritePcx(const char* path, const Picture& picture) {
 }
 
 bool WritePic(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     uint8_t header[108] = {0x53, 0x80, 0xF6, 0x34};
     std::memcpy(header + 8, "Create byOskelbrimth", 20);
@@ -173,7 +173,7 @@ bool WritePic(const char* path, const Picture& picture) {
 }
 
 bool WriteSgi(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     uint8_t header[512] = {0x01, 0xDA, 0, 1};
     PutU16be(header + 4, 3);

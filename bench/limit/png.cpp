@@ -17,7 +17,7 @@ std::vector<png_bytep> RowPointers(const Picture& picture) {
 }  // namespace
 
 bool ReadPng(const char* path, Picture& picture) {
-    File file(std::fopen(path, "rb"));
+    File file = OpenFile(path, "rb");
     if (!file) return false;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -39,7 +39,7 @@ bool ReadPng(const char* path, Picture& picture) {
 }
 
 bool WritePng(const char* path, const Picture& picture) {
-    File file(std::fopen(path, "wb"));
+    File file = OpenFile(path, "wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
