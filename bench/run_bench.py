@@ -101,9 +101,7 @@ def vips(src, dst, fmt):
         "tif": ["tiffsave", src, dst, "--compression", "none"],
         "ppm": ["ppmsave", src, dst],
         "pgm": ["colourspace", src, dst, "b-w"],
-        "bmp": ["copy", src, dst],  # through its ImageMagick saver
-        "pcx": ["copy", src, dst],
-        "sgi": ["copy", src, dst],
+        "bmp": ["copy", src, dst],  # through its ImageMagick saver, which knows no PCX or SGI
     }
     return ["vips", *commands[fmt]] if fmt in commands else None
 
@@ -161,8 +159,6 @@ NOTES = {
     ("graphicsmagick", "jpg"): "no smoothing",
     ("vips", "jpg"): "no smoothing",
     ("vips", "bmp"): "ImageMagick saver",
-    ("vips", "pcx"): "ImageMagick saver",
-    ("vips", "sgi"): "ImageMagick saver",
     ("pillow", "png"): "cannot write Adam7",
 }
 
@@ -240,22 +236,26 @@ def tiff_tags(path):
 
 
 def measure(cmd, dst, scratch):
-    """Wall seconds, CPU seconds, peak resident kilobytes; None when the tool failed."""
+    """Wall seconds, CPU seconds (user + system, from the kernel's accounting at microsecond
+    resolution) and peak resident kilobytes (from /usr/bin/time -v); None when the tool failed."""
     if dst.exists():
         dst.unlink()
     report = scratch / "time.txt"
-    start = time.perf_counter()
-    done = subprocess.run(["/usr/bin/time", "-v", "-o", str(report), *cmd],
-                          stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)  # fmt: skip
-    wall = time.perf_counter() - start
-    if done.returncode != 0 or not dst.exists():
-        return None, done.stderr.decode(errors="replace").strip().splitlines()[:1]
-    fields = {}
+    errors = scratch / "stderr.txt"
+    with open(errors, "wb") as err:
+        start = time.perf_counter()
+        child = subprocess.Popen(["/usr/bin/time", "-v", "-o", str(report), *cmd],
+                                 stdout=subprocess.DEVNULL, stderr=err)  # fmt: skip
+        _, status, usage = os.wait4(child.pid, 0)
+        wall = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0 or not dst.exists():
+        return None, errors.read_text(errors="replace").strip().splitlines()[:1]
+    peak = 0
     for line in report.read_text().splitlines():
-        key, _, value = line.strip().rpartition(": ")
-        fields[key] = value
-    cpu = float(fields["User time (seconds)"]) + float(fields["System time (seconds)"])
-    return (wall, cpu, int(fields["Maximum resident set size (kbytes)"])), None
+        if "Maximum resident set size" in line:
+            peak = int(line.rpartition(": ")[2])
+    return (wall, usage.ru_utime + usage.ru_stime, peak), None
 
 
 def probe(tools, tiny, scratch):
@@ -271,8 +271,17 @@ def probe(tools, tiny, scratch):
                     works[(name, src_kind, fmt)] = "does not write this format"
                     continue
                 result, error = measure(cmd, dst, scratch)
-                works[(name, src_kind, fmt)] = None if result else ("failed: " + " ".join(error))
+                works[(name, src_kind, fmt)] = None if result else why_not(name, error)
     return works
+
+
+def why_not(name, error):
+    text = " ".join(error)
+    if name == "torvenquill" and "cannot write" in text:
+        return "no writer for this format yet"
+    if name == "torvenquill" and "not an image this program can read" in text:
+        return "no reader for this format yet"
+    return "failed: " + text
 
 
 def conversions(sizes):
@@ -335,12 +344,22 @@ def main():
                 entry["size"] = dst.stat().st_size
                 entry["kind"] = describe(dst, fmt)
     table = report(jobs, tools, works, samples)
-    table += f"\nload average {load_before[0]:.2f} before, {os.getloadavg()[0]:.2f} after; {args.rounds} rounds\n"
+    table += (f"\nload average {load_before[0]:.2f} before, {os.getloadavg()[0]:.2f} after; "
+              f"{args.rounds} rounds; torvenquill's pixel memory in {temp_folder()}\n")  # fmt: skip
     print(table)
     stamp = time.strftime("%Y%m%d-%H%M%S")
     (out / f"results-{stamp}.txt").write_text(table)
     rows = [{"conversion": label(*k[:3]), "tool": k[3], **v} for k, v in samples.items()]
     (out / f"results-{stamp}.json").write_text(json.dumps(rows, indent=1))
+
+
+def temp_folder():
+    """Where torvenquill keeps its pixel memory, and on what file system: it shapes the cost."""
+    folder = os.environ.get("TMPDIR", "")
+    folder = folder if os.path.isdir(folder) else "/tmp"
+    kind = subprocess.run(["findmnt", "-n", "-o", "FSTYPE", "-T", folder], capture_output=True,
+                          text=True)  # fmt: skip
+    return f"{folder} ({kind.stdout.strip() or 'unknown'})"
 
 
 def make_tiny(out):
@@ -350,25 +369,30 @@ def make_tiny(out):
 
 
 def report(jobs, tools, works, samples):
-    header = f"{'conversion':<22} {'tool':<15} {'median s':>9} {'ratio':>7} {'cpu s':>7} {'peak MB':>8} {'output':>12}  note"
+    header = (f"{'conversion':<22} {'tool':<15} {'median s':>9} {'ratio':>6} {'cpu s':>7} "
+              f"{'cpu ratio':>9} {'peak MB':>8} {'output':>12}  note")  # fmt: skip
     lines = [header, "-" * len(header)]
     for size, src_kind, fmt in jobs:
         limit = samples.get((size, src_kind, fmt, "limit"), {}).get("runs")
         limit_wall = statistics.median(r[0] for r in limit) if limit else None
+        limit_cpu = statistics.median(r[1] for r in limit) if limit else None
         for name in tools:
             first = f"{label(size, src_kind, fmt):<22} {name:<15}"
             skipped = works[(name, src_kind, fmt)]
             entry = samples.get((size, src_kind, fmt, name))
             if skipped is not None or not entry or not entry["runs"]:
                 why = skipped or (entry or {}).get("error", "no run")
-                lines.append(f"{first} {'-':>9} {'-':>7} {'-':>7} {'-':>8} {'-':>12}  {why}")
+                dashes = " ".join(f"{'-':>{n}}" for n in [9, 6, 7, 9, 8, 12])
+                lines.append(f"{first} {dashes}  {why}")
                 continue
             wall = statistics.median(r[0] for r in entry["runs"])
             cpu = statistics.median(r[1] for r in entry["runs"])
             peak = max(r[2] for r in entry["runs"]) / 1024
             ratio = f"{wall / limit_wall:.2f}" if limit_wall else "-"
+            cpu_ratio = f"{cpu / limit_cpu:.2f}" if limit_cpu else "-"
             note = ", ".join(n for n in [entry["kind"], NOTES.get((name, fmt), ""), entry["error"]] if n)
-            lines.append(f"{first} {wall:9.3f} {ratio:>7} {cpu:7.2f} {peak:8.1f} {entry['size']:12d}  {note}")
+            lines.append(f"{first} {wall:9.3f} {ratio:>6} {cpu:7.3f} {cpu_ratio:>9} {peak:8.1f} "
+                         f"{entry['size']:12d}  {note}")  # fmt: skip
         lines.append("")
     return "\n".join(lines)
 
