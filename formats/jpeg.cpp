@@ -24,23 +24,27 @@ struct ErrorTrap {
 
 void DropMessage(j_common_ptr) {}
 
+void CountWarning(j_common_ptr info, int level) {
+    if (level < 0) ++info->err->num_warnings;
+}
+
 // Warnings never reach the user. One of them is a failure all the same: a file that ends before
 // its picture does, which libjpeg would complete with made-up grey rows.
-void OnMessage(j_common_ptr info, int level) {
-    if (level >= 0) return;
-    ++info->err->num_warnings;
-    if (info->err->msg_code == JWRN_JPEG_EOF) JumpToTrap(info);
+void FailOnEarlyEnd(j_common_ptr info, int level) {
+    CountWarning(info, level);
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JumpToTrap(info);
 }
 
 jpeg_error_mgr* QuietManager(jpeg_error_mgr& manager) {
     jpeg_std_error(&manager);
     manager.output_message = DropMessage;
-    manager.emit_message = OnMessage;
+    manager.emit_message = CountWarning;
     return &manager;
 }
 
 jpeg_error_mgr* ArmedManager(ErrorTrap& trap) {
     QuietManager(trap.manager);
+    trap.manager.emit_message = FailOnEarlyEnd;
     trap.manager.error_exit = JumpToTrap;
     return &trap.manager;
 }
