@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +19,14 @@ bool PopulateWritable(int fd, void* view, uint32_t size) {
     // Kernels before 5.14 lack the call: reserve the blocks instead, where the file system can.
     int rc = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
     return rc == 0 || rc == EOPNOTSUPP || rc == EINVAL;
+}
+
+// A picture larger than the free space of the temporary folder is refused before anything is
+// mapped, so a header that merely claims a huge size costs nothing.
+bool HasRoomFor(int fd, uint32_t size) {
+    struct statvfs fs;
+    if (::fstatvfs(fd, &fs) != 0) return true;  // unknown: let the reservation decide
+    return uint64_t(fs.f_bavail) * uint64_t(fs.f_frsize) >= size;
 }
 
 }  // namespace
@@ -41,7 +50,7 @@ int32_t MappedBuffer::Allocate(uint32_t newSize, const char* tag, const char* gi
         Release(1);
         return 0;
     }
-    if (::ftruncate(file.Get(), static_cast<off_t>(newSize)) != 0) {
+    if (!HasRoomFor(file.Get(), newSize) || ::ftruncate(file.Get(), static_cast<off_t>(newSize)) != 0) {
         Release(1);
         return 0;
     }
