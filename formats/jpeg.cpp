@@ -28,11 +28,13 @@ void CountWarning(j_common_ptr info, int level) {
     if (level < 0) ++info->err->num_warnings;
 }
 
-// Warnings never reach the user. One of them is a failure all the same: a file that ends before
-// its picture does, which libjpeg would complete with made-up grey rows.
+// Warnings never reach the user. Two of them are failures all the same: the file, or the
+// compressed data before the next marker, ends before the picture does, and libjpeg would
+// complete the picture with made-up grey rows (from a few hundred bytes, a gigapixel of them).
 void FailOnEarlyEnd(j_common_ptr info, int level) {
     CountWarning(info, level);
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) JumpToTrap(info);
+    const int code = info->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) JumpToTrap(info);
 }
 
 jpeg_error_mgr* QuietManager(jpeg_error_mgr& manager) {

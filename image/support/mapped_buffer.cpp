@@ -8,15 +8,25 @@
 
 namespace {
 
+// Pictures up to this size get all their pages at once; larger ones only reserve their blocks
+// and fault pages in as rows arrive, so a small file whose header claims a huge picture costs
+// disk reservations, not memory, before its decoding fails.
+constexpr uint32_t kPopulateLimit = 256u << 20;
+
 // Gives the mapping all its pages, writable, in one call. Every user writes its buffer in full,
 // and one trap per 4 KiB page taken in the writer's own order (a bottom-up BMP runs backwards,
 // which also keeps the kernel from handing out large folios) costs more than the pixels are
 // worth. Faulting the pages in also reserves their room in the file system, so a full disk or
 // temporary folder fails here with an error instead of raising SIGBUS when a page is touched.
 bool PopulateWritable(int fd, void* view, uint32_t size) {
-    if (::madvise(view, size, MADV_POPULATE_WRITE) == 0) return true;
-    if (errno != EINVAL) return false;
-    // Kernels before 5.14 lack the call: reserve the blocks instead, where the file system can.
+    // Asks for the largest page-cache folios the file system offers (2 MiB on ext4), so the
+    // pages come in a few hundred pieces instead of ramping up from 4 KiB, whether populated
+    // here or faulted in later. Only a hint: without transparent huge pages it does nothing.
+    ::madvise(view, size, MADV_HUGEPAGE);
+    if (size <= kPopulateLimit && ::madvise(view, size, MADV_POPULATE_WRITE) == 0) return true;
+    if (size <= kPopulateLimit && errno != EINVAL) return false;
+    // Large buffers, and kernels before 5.14 that lack the call: reserve the blocks instead,
+    // where the file system can.
     int rc = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
     return rc == 0 || rc == EOPNOTSUPP || rc == EINVAL;
 }
@@ -50,7 +60,8 @@ int32_t MappedBuffer::Allocate(uint32_t newSize, const char* tag, const char* gi
         Release(1);
         return 0;
     }
-    if (!HasRoomFor(file.Get(), newSize) || ::ftruncate(file.Get(), static_cast<off_t>(newSize)) != 0) {
+    if (!HasRoomFor(file.Get(), newSize) ||
+        ::ftruncate(file.Get(), static_cast<off_t>(newSize)) != 0) {
         Release(1);
         return 0;
     }

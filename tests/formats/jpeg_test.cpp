@@ -205,6 +205,11 @@ TEST_F(JpegTest, DamagedFilesAreRefusedWithoutLeftovers) {
         {"cut after the scan header", false, [](Bytes& f) { f = Truncated(f, ScanStart(f) + 8); }},
         {"cut halfway through the scan", false, [](Bytes& f) { f = Truncated(f, f.size() / 2); }},
         {"progressive cut halfway", true, [](Bytes& f) { f = Truncated(f, f.size() / 2); }},
+        {"scan cut halfway, then an end marker", false,
+         [](Bytes& f) {
+             f = Truncated(f, f.size() / 2);
+             f.insert(f.end(), {0xFF, 0xD9});
+         }},
         {"12-bit precision", false, [](Bytes& f) { PatchFrame(f, 0, 12); }},
         {"height zero", false, [](Bytes& f) { PatchFrame(f, 1, 0), PatchFrame(f, 2, 0); }},
         {"component count off", false, [](Bytes& f) { PatchFrame(f, 5, 2); }},
