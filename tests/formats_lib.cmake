@@ -13,3 +13,6 @@ target_link_libraries(tiff_tests PRIVATE lib_fixtures)
 
 lumenvex_test(jpeg_png_tiff_command_tests convert/jpeg_png_tiff_commands_test.cpp)
 target_link_libraries(jpeg_png_tiff_command_tests PRIVATE lib_fixtures)
+
+lumenvex_test(writer_checksum_tests formats/writer_checksums_test.cpp)
+target_link_libraries(writer_checksum_tests PRIVATE lib_fixtures)
