@@ -16,11 +16,6 @@ constexpr uint32_t kCoreHeaderSize = 12;
 // Rows are padded to a multiple of four bytes: 3 x width + 3 with the two low bits cleared.
 uint64_t RowStride(int64_t width) { return (uint64_t(width) * 3 + 3) & ~uint64_t(3); }
 
-// The stream moves a megabyte per read or write: the page cache builds its folios as large as
-// each write, and writing a row at a time costs about a quarter more than the whole conversion
-// otherwise takes.
-constexpr size_t kStreamBufferBytes = size_t(1) << 20;
-
 // Masks over a block of eight pixels (24 bytes, three 8-byte words) picking, for each byte, the
 // source byte it takes: the one two places ahead (a pixel's first byte), the same place (its
 // middle byte) or two places behind (its last byte). Built from bytes, so any byte order works.
@@ -84,8 +79,7 @@ bool IsListed(uint32_t value, std::initializer_list<uint32_t> allowed) {
 }  // namespace
 
 int32_t BmpCodec::Close() {
-    file.reset();
-    streamBuffer.Free();
+    file.Reset();
     headerBlock.Free();
     path.Free();
     callback = nullptr;
@@ -102,20 +96,9 @@ int32_t BmpCodec::Close() {
     return 1;
 }
 
-bool BmpCodec::OpenStream(const char* newPath, const char* mode) {
-    file.reset(std::fopen(newPath, mode));
-    if (!file) return false;
-    // Without the large buffer the stream keeps its own small one.
-    if (streamBuffer.Allocate(kStreamBufferBytes)) {
-        std::setvbuf(file.get(), reinterpret_cast<char*>(streamBuffer.GetData()), _IOFBF,
-                     streamBuffer.GetSize());
-    }
-    return true;
-}
-
 bool BmpCodec::ReadHeaders() {
-    fileSize = FileUtil::GetStreamSize(file.get());
-    if (std::fread(fileHeader, 1, kFileHeaderSize, file.get()) != kFileHeaderSize) return false;
+    fileSize = FileUtil::GetStreamSize(file.Get());
+    if (std::fread(fileHeader, 1, kFileHeaderSize, file.Get()) != kFileHeaderSize) return false;
     bool signature = (fileHeader[0] == 'B' && (fileHeader[1] == 'M' || fileHeader[1] == 'A'));
     if (!signature) return false;
     pixelOffset = GetU32le(fileHeader + 10);
@@ -123,7 +106,7 @@ bool BmpCodec::ReadHeaders() {
     if (pixelOffset < kFileHeaderSize + kCoreHeaderSize || pixelOffset > fileSize) return false;
     uint32_t blockSize = pixelOffset - kFileHeaderSize;
     if (!headerBlock.Allocate(blockSize)) return false;
-    return std::fread(headerBlock.GetData(), 1, blockSize, file.get()) == blockSize;
+    return std::fread(headerBlock.GetData(), 1, blockSize, file.Get()) == blockSize;
 }
 
 bool BmpCodec::ParseInfoHeader() {
@@ -161,7 +144,7 @@ int32_t BmpCodec::OpenRead(const char* newPath, RasterImage* newImage,
                            ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    if (!OpenStream(newPath, "rb") || !ReadHeaders() || !ParseInfoHeader()) {
+    if (!file.Open(newPath, "rb") || !ReadHeaders() || !ParseInfoHeader()) {
         Close();
         return 0;
     }
@@ -176,11 +159,11 @@ int32_t BmpCodec::OpenRead(const char* newPath, RasterImage* newImage,
 
 bool BmpCodec::ReadRows(uint32_t stride) {
     HeapBlock row;
-    if (!row.Allocate(stride) || fseeko(file.get(), pixelOffset, SEEK_SET) != 0) return false;
+    if (!row.Allocate(stride) || fseeko(file.Get(), pixelOffset, SEEK_SET) != 0) return false;
     uint8_t* buffer = row.GetData();
     for (int32_t i = 0; i < height; ++i) {
         uint8_t* dest = image->GetRow(bottomUp ? height - 1 - i : i);
-        if (std::fread(buffer, 1, stride, file.get()) != stride) return false;
+        if (std::fread(buffer, 1, stride, file.Get()) != stride) return false;
         SwapRedAndBlue(dest, buffer, static_cast<uint32_t>(width));
         ReportProgress(callback, 1, i, height);
     }
@@ -208,7 +191,7 @@ int32_t BmpCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t
     Close();
     callback = newCallback;
     if (newPath == nullptr) return 0;
-    if (!OpenStream(newPath, "wb")) {
+    if (!file.Open(newPath, "wb")) {
         Close();
         return 0;
     }
@@ -233,7 +216,7 @@ bool BmpCodec::WriteRows(uint32_t stride) {
     std::memset(buffer, 0, stride);
     for (int32_t i = 0; i < height; ++i) {
         SwapRedAndBlue(buffer, image->GetRow(height - 1 - i), static_cast<uint32_t>(width));
-        if (std::fwrite(buffer, 1, stride, file.get()) != stride) return false;
+        if (std::fwrite(buffer, 1, stride, file.Get()) != stride) return false;
         ReportProgress(callback, 0, i, height);
     }
     return true;
@@ -258,12 +241,11 @@ int32_t BmpCodec::Write() {
     PutU32le(info + 8, static_cast<uint32_t>(height));  // height, positive: bottom-up
     PutU16le(info + 12, 1);                             // planes
     PutU16le(info + 14, 24);                            // bit count
-    bool ok = fseeko(file.get(), 0, SEEK_SET) == 0 &&
-              std::fwrite(header, 1, sizeof header, file.get()) == sizeof header &&
+    bool ok = fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+              std::fwrite(header, 1, sizeof header, file.Get()) == sizeof header &&
               WriteRows(static_cast<uint32_t>(stride));
     // A write that fails only when the stream is closed (a full disk) is a failed write too.
-    FILE* raw = file.release();
-    ok = (std::fclose(raw) == 0) && ok;
+    ok = file.FinishWrite(ok);
     if (ok) ReportProgress(callback, 0, height - 1, height);
     Close();
     return ok ? 1 : 0;

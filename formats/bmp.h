@@ -32,11 +32,9 @@ class BmpCodec {
     bool ParseInfoHeader();
     bool ReadRows(uint32_t stride);
     bool WriteRows(uint32_t stride);
-    bool OpenStream(const char* newPath, const char* mode);
 
     ProgressCallback callback = nullptr;
-    HeapBlock streamBuffer;  // the stream's buffer; outlives the stream, which is closed first
-    FilePtr file;
+    BufferedFile file;
     bool readOpen = false;
     bool writeOpen = false;
     uint8_t fileHeader[14] = {};

@@ -69,7 +69,7 @@ int32_t JpegCodec::Close() {
         compressor.err = QuietManager(quiet);
         jpeg_destroy_compress(&compressor);
     }
-    file.reset();
+    file.Reset();
     std::memset(&decompressor, 0, sizeof decompressor);
     std::memset(&compressor, 0, sizeof compressor);
     callback = nullptr;
@@ -91,7 +91,7 @@ bool JpegCodec::StartDecompress() {
     readOpen = true;
     if (setjmp(trap.jump) != 0) return false;
     jpeg_create_decompress(&decompressor);
-    jpeg_stdio_src(&decompressor, file.get());
+    jpeg_stdio_src(&decompressor, file.Get());
     jpeg_read_header(&decompressor, TRUE);
     jpeg_start_decompress(&decompressor);
     return true;
@@ -101,10 +101,11 @@ int32_t JpegCodec::OpenRead(const char* newPath, RasterImage* newImage,
                             ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "rb"));
+    file.Open(newPath, "rb");
     uint8_t marker[2] = {};
-    bool started = file && std::fread(marker, 2, 1, file.get()) == 1 && marker[0] == 0xFF &&
-                   marker[1] == 0xD8 && fseeko(file.get(), 0, SEEK_SET) == 0 && StartDecompress();
+    bool started = file.IsOpen() && std::fread(marker, 2, 1, file.Get()) == 1 &&
+                   marker[0] == 0xFF && marker[1] == 0xD8 && fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+                   StartDecompress();
     int components = decompressor.out_color_components;
     if (!started || decompressor.output_width < 1 || decompressor.output_height < 1 ||
         (components != 1 && components != 3)) {
@@ -150,9 +151,9 @@ bool JpegCodec::Compress(RasterImage& scratch, int32_t optimizeCoding, int32_t s
     if (setjmp(trap.jump) != 0) return false;
     jpeg_create_compress(&compressor);
     writeOpen = true;
-    file.reset(std::fopen(path.GetText(), "wb"));
-    if (!file) return false;
-    jpeg_stdio_dest(&compressor, file.get());
+    file.Open(path.GetText(), "wb");
+    if (!file.IsOpen()) return false;
+    jpeg_stdio_dest(&compressor, file.Get());
     compressor.image_width = static_cast<JDIMENSION>(width);
     compressor.image_height = static_cast<JDIMENSION>(height);
     bool colour = pixelKind == kThreeComponents;
@@ -201,7 +202,7 @@ int32_t JpegCodec::Save(const char* newPath, RasterImage* newImage, int32_t newQ
     RasterImage scratch;
     bool ok = Compress(scratch, optimizeCoding, smoothingFactor);
     // Data still in the stream's buffer meets a full disk only when the stream is closed.
-    if (file) ok = (std::fclose(file.release()) == 0) && ok;
+    ok = file.FinishWrite(ok);
     scratch.Free();
     ReportProgress(callback, 0, height - 1, height);
     Close();

@@ -39,7 +39,7 @@ class JpegCodec {
     bool Compress(RasterImage& scratch, int32_t optimizeCoding, int32_t smoothingFactor);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool readOpen = false;
     bool writeOpen = false;
     jpeg_decompress_struct decompressor;

@@ -21,7 +21,7 @@ constexpr uint32_t kMaxWriteHeight = 65536;
 }  // namespace
 
 int32_t PcxCodec::Close() {
-    file.reset();
+    file.Reset();
     callback = nullptr;
     readOpen = writeOpen = false;
     std::memset(header, 0, sizeof header);
@@ -81,9 +81,9 @@ int32_t PcxCodec::OpenRead(const char* newPath, RasterImage* newImage,
                            ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "rb"));
-    if (!file || fseeko(file.get(), 0, SEEK_SET) != 0 ||
-        std::fread(header, 1, kHeaderSize, file.get()) != kHeaderSize) {
+    file.Open(newPath, "rb");
+    if (!file.IsOpen() || fseeko(file.Get(), 0, SEEK_SET) != 0 ||
+        std::fread(header, 1, kHeaderSize, file.Get()) != kHeaderSize) {
         Close();
         return 0;
     }
@@ -111,8 +111,8 @@ int32_t PcxCodec::OpenRead(const char* newPath, RasterImage* newImage,
 bool PcxCodec::ReadPalette(uint64_t fileSize) {
     uint8_t rgb[kPaletteSize];
     // The palette is always the last 768 bytes, whether or not the marker byte precedes it.
-    if (fseeko(file.get(), static_cast<off_t>(fileSize - kPaletteSize), SEEK_SET) != 0 ||
-        std::fread(rgb, 1, kPaletteSize, file.get()) != kPaletteSize) {
+    if (fseeko(file.Get(), static_cast<off_t>(fileSize - kPaletteSize), SEEK_SET) != 0 ||
+        std::fread(rgb, 1, kPaletteSize, file.Get()) != kPaletteSize) {
         return false;
     }
     PaletteEntry* entries = image->GetPalette();
@@ -126,8 +126,8 @@ bool PcxCodec::ReadPalette(uint64_t fileSize) {
 
 bool PcxCodec::ReadCompressed(MappedBuffer& data, uint64_t size) {
     if (!data.Allocate(static_cast<uint32_t>(size), "VODUVIZO", nullptr)) return false;
-    if (fseeko(file.get(), kHeaderSize, SEEK_SET) != 0 ||
-        std::fread(data.GetData(), 1, size, file.get()) != size) {
+    if (fseeko(file.Get(), kHeaderSize, SEEK_SET) != 0 ||
+        std::fread(data.GetData(), 1, size, file.Get()) != size) {
         return false;
     }
     data.Flush(nullptr, 0);
@@ -179,7 +179,7 @@ int32_t PcxCodec::Read() {
         Close();
         return 0;
     }
-    const uint64_t fileSize = FileUtil::GetStreamSize(file.get());
+    const uint64_t fileSize = FileUtil::GetStreamSize(file.Get());
     const uint64_t trailer = kHeaderSize + (depth == 8 ? kPaletteSize : 0);
     const uint64_t dataSize = fileSize > trailer ? fileSize - trailer : 0;
     MappedBuffer data;
@@ -207,8 +207,8 @@ int32_t PcxCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t
                           uint32_t(newImage->GetWidth()) <= kMaxWriteWidth &&
                           uint32_t(newImage->GetHeight()) <= kMaxWriteHeight &&
                           (newDepth == 8 || (newDepth == 24 && newImage->GetBitsPerPixel() == 24));
-    if (writable) file.reset(std::fopen(newPath, "wb"));
-    if (!file) {
+    if (writable) file.Open(newPath, "wb");
+    if (!file.IsOpen()) {
         Close();
         return 0;
     }
@@ -259,7 +259,7 @@ bool PcxCodec::WriteRows(const RasterImage& source, uint32_t bytesPerLine) {
             }
         }
         const uint32_t n = EncodeScanLine(encoded.GetData(), red, scanLength);
-        if (std::fwrite(encoded.GetData(), 1, n, file.get()) != n) return false;
+        if (std::fwrite(encoded.GetData(), 1, n, file.Get()) != n) return false;
         ReportProgress(callback, 0, static_cast<int32_t>(r), static_cast<int32_t>(height));
     }
     return true;
@@ -275,7 +275,7 @@ bool PcxCodec::WritePalette(const RasterImage& source) {
         block[2 + 3 * i] = entries[i].green;
         block[3 + 3 * i] = entries[i].blue;
     }
-    return std::fwrite(block, 1, sizeof block, file.get()) == sizeof block;
+    return std::fwrite(block, 1, sizeof block, file.Get()) == sizeof block;
 }
 
 int32_t PcxCodec::Write() {
@@ -293,17 +293,14 @@ int32_t PcxCodec::Write() {
     }
     const uint32_t bytesPerLine = width + (width & 1);
     FillHeader(depth == 8 ? 1 : 3, bytesPerLine);
-    ok = ok && fseeko(file.get(), 0, SEEK_SET) == 0 &&
-         std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize &&
+    ok = ok && fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+         std::fwrite(header, 1, kHeaderSize, file.Get()) == kHeaderSize &&
          WriteRows(*source, bytesPerLine) && (depth != 8 || WritePalette(*source));
-    // A write that fails only when the stream is closed (a full disk) is a failed write too.
-    FILE* raw = file.release();
-    ok = (std::fclose(raw) == 0) && ok;
-    if (ok) {
+    // A write that fails only when the stream is closed (a full disk) is a failed write too;
+    // the partial file goes.
+    ok = file.FinishWrite(ok, path.GetText());
+    if (ok)
         ReportProgress(callback, 0, static_cast<int32_t>(height) - 1, static_cast<int32_t>(height));
-    } else {
-        FileUtil::DeleteIfExists(path.GetText());
-    }
     Close();
     return ok ? 1 : 0;
 }

@@ -51,7 +51,7 @@ class PcxCodec {
     bool WritePalette(const RasterImage& source);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool readOpen = false;
     bool writeOpen = false;
     uint8_t header[kHeaderSize] = {};

@@ -85,7 +85,7 @@ void ConvertRecord(const YccTables& t, const uint8_t* record, uint32_t width, ui
 }  // namespace
 
 int32_t PhotoCdReader::Close() {
-    file.reset();
+    file.Reset();
     callback = nullptr;
     readOpen = writeOpen = false;
     path.Free();
@@ -100,24 +100,24 @@ int32_t PhotoCdReader::Close() {
 bool PhotoCdReader::HasSignature(uint64_t fileSize) {
     char text[kSignatureLength];
     if (fileSize < kSignatureOffset + kSignatureLength) return false;
-    bool found = fseeko(file.get(), kSignatureOffset, SEEK_SET) == 0 &&
-                 std::fread(text, 1, kSignatureLength, file.get()) == kSignatureLength &&
+    bool found = fseeko(file.Get(), kSignatureOffset, SEEK_SET) == 0 &&
+                 std::fread(text, 1, kSignatureLength, file.Get()) == kSignatureLength &&
                  std::memcmp(text, kSignature, kSignatureLength) == 0;
-    return fseeko(file.get(), 0, SEEK_SET) == 0 && found;
+    return fseeko(file.Get(), 0, SEEK_SET) == 0 && found;
 }
 
 int32_t PhotoCdReader::OpenRead(const char* newPath, RasterImage* newImage, int32_t newResolution,
                                 ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "rb"));
+    file.Open(newPath, "rb");
     const uint32_t index = static_cast<uint32_t>(newResolution) & 0xFF;
-    if (!file || index >= std::size(kResolutions)) {
+    if (!file.IsOpen() || index >= std::size(kResolutions)) {
         Close();
         return 0;
     }
     const Resolution& chosen = kResolutions[index];
-    const uint64_t fileSize = FileUtil::GetStreamSize(file.get());
+    const uint64_t fileSize = FileUtil::GetStreamSize(file.Get());
     // An image pack is known by its signature, and it must hold the whole resolution asked for
     // (packs that carry only the base images are shorter than a full disc image).
     const uint64_t dataEnd = chosen.offset + uint64_t(chosen.width) * chosen.height * 3 / 2;
@@ -142,11 +142,11 @@ bool PhotoCdReader::DecodeRecords() {
     const uint32_t recordSize = 3 * width;
     HeapBlock record;
     if (!record.Allocate(recordSize) ||
-        fseeko(file.get(), static_cast<off_t>(dataOffset), SEEK_SET) != 0) {
+        fseeko(file.Get(), static_cast<off_t>(dataOffset), SEEK_SET) != 0) {
         return false;
     }
     for (uint32_t r = 0; r < height; r += 2) {
-        if (std::fread(record.GetData(), 1, recordSize, file.get()) != recordSize) return false;
+        if (std::fread(record.GetData(), 1, recordSize, file.Get()) != recordSize) return false;
         ConvertRecord(tables, record.GetData(), width, image->GetRow(static_cast<int32_t>(r)),
                       image->GetRow(static_cast<int32_t>(r + 1)));
         ReportProgress(callback, 1, static_cast<int32_t>(r), static_cast<int32_t>(height));

@@ -28,7 +28,7 @@ class PhotoCdReader {
     bool DecodeRecords();
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool readOpen = false;
     bool writeOpen = false;  // there is no write side
     TextBuffer path;

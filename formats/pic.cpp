@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formats/picture_rows.h"
 #include "image/support/byte_order.h"
 
 namespace {
@@ -15,7 +16,7 @@ constexpr uint32_t kMaxSide = 65535;
 }  // namespace
 
 int32_t PicCodec::Close() {
-    file.reset();
+    file.Reset();
     callback = nullptr;
     writeOpen = false;
     std::memset(header, 0, sizeof header);
@@ -31,8 +32,8 @@ int32_t PicCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t
                             ProgressCallback newCallback) {
     Close();
     if (newDepth != 24 || newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "wb"));
-    if (!file) {
+    file.Open(newPath, "wb");
+    if (!file.IsOpen()) {
         Close();
         return 0;
     }
@@ -64,19 +65,6 @@ void PicCodec::FillHeader() {
     channelInfo[3] = 0xE0;      // channel mask: red, green, blue
 }
 
-bool PicCodec::WriteRows(const RasterImage& source) {
-    const uint32_t rowBytes = source.GetRowBytes();
-    for (uint32_t r = 0; r < height; ++r) {
-        // Straight from the picture's memory, one write per row.
-        if (std::fwrite(source.GetRow(static_cast<int32_t>(r)), 1, rowBytes, file.get()) !=
-            rowBytes) {
-            return false;
-        }
-        ReportProgress(callback, 0, static_cast<int32_t>(r), static_cast<int32_t>(height));
-    }
-    return true;
-}
-
 int32_t PicCodec::Write() {
     if (!writeOpen) {
         Close();
@@ -85,19 +73,18 @@ int32_t PicCodec::Write() {
     // Sizes the header cannot describe would make a file that reads as another picture.
     bool ok = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
     if (ok) FillHeader();
-    ok = ok && fseeko(file.get(), 0, SEEK_SET) == 0 &&
-         std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize &&
-         std::fwrite(channelInfo, 1, kChannelInfoSize, file.get()) == kChannelInfoSize;
+    ok = ok && fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+         std::fwrite(header, 1, kHeaderSize, file.Get()) == kHeaderSize &&
+         std::fwrite(channelInfo, 1, kChannelInfoSize, file.Get()) == kChannelInfoSize;
     RasterImage temporary;
     const RasterImage* source = image;
     if (ok && image->GetBitsPerPixel() != 24) {
         ok = image->ConvertTo(temporary, 24, 0) == 1;
         source = &temporary;
     }
-    ok = ok && WriteRows(*source);
+    ok = ok && WritePictureRows(file.Get(), *source, callback);
     // A write that fails only when the stream is closed (a full disk) is a failed write too.
-    FILE* raw = file.release();
-    ok = (std::fclose(raw) == 0) && ok;
+    ok = file.FinishWrite(ok);
     ReportProgress(callback, 0, static_cast<int32_t>(height) - 1, static_cast<int32_t>(height));
     Close();
     return ok ? 1 : 0;

@@ -27,10 +27,9 @@ class PicCodec {
 
   private:
     void FillHeader();
-    bool WriteRows(const RasterImage& source);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool writeOpen = false;
     uint8_t header[kHeaderSize] = {};
     uint8_t channelInfo[kChannelInfoSize] = {};

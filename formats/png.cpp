@@ -45,7 +45,7 @@ int32_t PngCodec::Close() {
         else
             png_destroy_write_struct(&pngStruct, pngInfo ? &pngInfo : nullptr);
     }
-    file.reset();
+    file.Reset();
     callback = nullptr;
     readOpen = writeOpen = false;
     header = Header();
@@ -88,7 +88,7 @@ void PngCodec::ChooseReadForm() {
 
 bool PngCodec::ReadHeader() {
     if (setjmp(png_jmpbuf(pngStruct)) != 0) return false;
-    png_set_read_fn(pngStruct, file.get(), ReadData);
+    png_set_read_fn(pngStruct, file.Get(), ReadData);
     png_read_info(pngStruct, pngInfo);
     png_get_IHDR(pngStruct, pngInfo, &header.width, &header.height, &header.bitDepth,
                  &header.colorType, &header.interlaceMethod, &header.compressionMethod,
@@ -102,12 +102,12 @@ int32_t PngCodec::OpenRead(const char* newPath, RasterImage* newImage,
                            ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "rb"));
-    if (!file || fseeko(file.get(), 0, SEEK_SET) != 0) {
+    file.Open(newPath, "rb");
+    if (!file.IsOpen() || fseeko(file.Get(), 0, SEEK_SET) != 0) {
         Close();
         return 0;
     }
-    pngStruct = png_create_read_struct(PNG_LIBPNG_VER_STRING, file.get(), Fail, IgnoreWarning);
+    pngStruct = png_create_read_struct(PNG_LIBPNG_VER_STRING, file.Get(), Fail, IgnoreWarning);
     if (pngStruct == nullptr) {
         Close();
         return 0;
@@ -200,8 +200,8 @@ int32_t PngCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t
         Close();
         return 0;
     }
-    file.reset(std::fopen(newPath, "wb"));
-    if (!file) {
+    file.Open(newPath, "wb");
+    if (!file.IsOpen()) {
         Close();
         return 0;
     }
@@ -238,11 +238,11 @@ int PngCodec::ChooseWriteForm(const RasterImage& source, png_color* palette) {
 // libpng's defaults everywhere but the interlacing: no level, strategy, filter or extra chunk is
 // set, so the file holds IHDR, PLTE for palette pictures, IDAT and IEND only.
 bool PngCodec::Encode(RasterImage& scratch) {
-    pngStruct = png_create_write_struct(PNG_LIBPNG_VER_STRING, file.get(), Fail, IgnoreWarning);
+    pngStruct = png_create_write_struct(PNG_LIBPNG_VER_STRING, file.Get(), Fail, IgnoreWarning);
     if (pngStruct == nullptr) return false;
     pngInfo = png_create_info_struct(pngStruct);
     if (pngInfo == nullptr) return false;
-    png_set_write_fn(pngStruct, file.get(), WriteData, FlushData);
+    png_set_write_fn(pngStruct, file.Get(), WriteData, FlushData);
     if (setjmp(png_jmpbuf(pngStruct)) != 0) return false;
     const RasterImage* source = image;
     bool ready = image->GetBitsPerPixel() == depth && image->GetColorCount() == colorCount;
@@ -276,7 +276,7 @@ int32_t PngCodec::Write() {
     RasterImage scratch;
     bool ok = writeOpen && Encode(scratch);
     // Data still in the stream's buffer meets a full disk only when the stream is closed.
-    if (file) ok = (std::fclose(file.release()) == 0) && ok;
+    ok = file.FinishWrite(ok);
     scratch.Free();
     ReportProgress(callback, 0, int32_t(height) - 1, int32_t(height));
     Close();

@@ -50,7 +50,7 @@ class PngCodec {
     int ChooseWriteForm(const RasterImage& source, png_color* palette);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool readOpen = false;
     bool writeOpen = false;
     Header header;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "formats/picture_rows.h"
 #include "image/support/heap_block.h"
 
 namespace {
@@ -32,7 +33,6 @@ constexpr uint32_t kPlainPpmPixelsPerLine = 5;
 constexpr uint32_t kPlainPgmValuesPerLine = 32;
 // Plain PBM lines hold at most 70 digits, and every row starts a new line.
 constexpr uint32_t kPlainPbmDigitsPerLine = 70;
-constexpr size_t kStreamBuffer = 1 << 16;
 
 // PBM marks black with 1: a pixel whose grey level is below the middle.
 inline bool IsBlack(const uint8_t* row, uint32_t x, uint32_t bitsPerPixel) {
@@ -44,7 +44,7 @@ inline bool IsBlack(const uint8_t* row, uint32_t x, uint32_t bitsPerPixel) {
 }  // namespace
 
 int32_t PnmCodec::Close() {
-    file.reset();
+    file.Reset();
     callback = nullptr;
     writeOpen = false;
     path.Free();
@@ -75,13 +75,11 @@ int32_t PnmCodec::OpenWrite(const char* newPath, RasterImage* newImage, int32_t 
     Close();
     const KindRow* row = FindKind(newKind);
     if (row == nullptr || newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "wb"));
-    if (!file) {
+    file.Open(newPath, "wb");
+    if (!file.IsOpen()) {
         Close();
         return 0;
     }
-    // Plain files are written a number at a time; a large stream buffer keeps that cheap.
-    std::setvbuf(file.get(), nullptr, _IOFBF, kStreamBuffer);
     kind = newKind;
     depth = row->depth;
     callback = newCallback;
@@ -105,12 +103,12 @@ bool PnmCodec::WriteHeader() {
     // A bitmap has no maximum sample value.
     text.Append(kind == kKindPbm ? "\n" : " 255\n");
     const size_t n = std::strlen(text.GetText());
-    return fseeko(file.get(), 0, SEEK_SET) == 0 &&
-           std::fwrite(text.GetText(), 1, n, file.get()) == n;
+    return fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+           std::fwrite(text.GetText(), 1, n, file.Get()) == n;
 }
 
-// The picture in the form the kind writes: 24-bit for PPM, grey levels for PGM; PBM thresholds
-// grey levels, which it computes itself from a 24-bit picture. Null when the conversion fails.
+// The picture in the form the kind writes: 24-bit for PPM, grey levels for PGM and PBM, which
+// compute them row by row themselves from a 24-bit picture. Null when the conversion fails.
 const RasterImage* PnmCodec::ChooseSource(RasterImage& temporary) const {
     const uint32_t bits = image->GetBitsPerPixel();
     const bool grey = bits == 8 && image->GetColorCount() == 0;
@@ -119,39 +117,47 @@ const RasterImage* PnmCodec::ChooseSource(RasterImage& temporary) const {
         return image->ConvertTo(temporary, 24, 0) ? &temporary : nullptr;
     }
     // A palette picture's indexes are not grey levels, however few colours it has.
-    if (grey || (kind == kKindPbm && bits == 24)) return image;
+    if (grey || bits == 24) return image;
     return image->ConvertTo(temporary, 8, 0) ? &temporary : nullptr;
 }
 
-bool PnmCodec::WriteRawRows(const RasterImage& source) {
-    const uint32_t rowBytes = source.GetRowBytes();
-    for (uint32_t r = 0; r < height; ++r) {
-        // Straight from the picture's memory, one write per row.
-        if (std::fwrite(source.GetRow(static_cast<int32_t>(r)), 1, rowBytes, file.get()) !=
-            rowBytes) {
-            return false;
+// One row of samples as decimal text; counter carries the place on the line from row to row.
+bool PnmCodec::WritePlainRow(const uint8_t* p, uint32_t& counter) {
+    const bool colour = kind == kKindPpm;
+    const uint32_t perLine = colour ? kPlainPpmPixelsPerLine : kPlainPgmValuesPerLine;
+    FILE* out = file.Get();
+    for (uint32_t x = 0; x < width; ++x) {
+        const int32_t lineEnd = ++counter == perLine ? 1 : 0;
+        if (lineEnd) counter = 0;
+        if (colour) {
+            if (WriteNumber(out, p[0], 0) != 0 || WriteNumber(out, p[1], 0) != 0) return false;
+            p += 2;
         }
-        ReportProgress(callback, 0, static_cast<int32_t>(r), static_cast<int32_t>(height));
+        if (WriteNumber(out, *p++, lineEnd) != 0) return false;
     }
     return true;
 }
 
-bool PnmCodec::WritePlainRows(const RasterImage& source) {
-    const bool colour = kind == kKindPpm;
-    const uint32_t perLine = colour ? kPlainPpmPixelsPerLine : kPlainPgmValuesPerLine;
-    FILE* out = file.get();
+// PPM and PGM rows. PGM from a 24-bit picture makes each row's grey levels as it writes it: the
+// levels a converted copy of the picture would hold, without the copy.
+bool PnmCodec::WriteSampleRows(const RasterImage& source) {
+    const bool greyFromColour = kind == kKindPgm && source.GetBitsPerPixel() == 24;
+    if (!plainText && !greyFromColour) return WritePictureRows(file.Get(), source, callback);
+    HeapBlock line;
+    if (greyFromColour && !line.Allocate(width)) return false;
     uint32_t counter = 0;
     for (uint32_t r = 0; r < height; ++r) {
-        const uint8_t* p = source.GetRow(static_cast<int32_t>(r));
-        for (uint32_t x = 0; x < width; ++x) {
-            const int32_t lineEnd = ++counter == perLine ? 1 : 0;
-            if (lineEnd) counter = 0;
-            if (colour) {
-                if (WriteNumber(out, p[0], 0) != 0 || WriteNumber(out, p[1], 0) != 0) return false;
-                p += 2;
+        const uint8_t* row = source.GetRow(static_cast<int32_t>(r));
+        if (greyFromColour) {
+            uint8_t* grey = line.GetData();
+            for (uint32_t x = 0; x < width; ++x) {
+                grey[x] = GreyLevel(row[3 * x], row[3 * x + 1], row[3 * x + 2]);
             }
-            if (WriteNumber(out, *p++, lineEnd) != 0) return false;
+            row = grey;
         }
+        const bool written = plainText ? WritePlainRow(row, counter)
+                                       : std::fwrite(row, 1, width, file.Get()) == width;
+        if (!written) return false;
         ReportProgress(callback, 0, static_cast<int32_t>(r), static_cast<int32_t>(height));
     }
     return true;
@@ -182,7 +188,7 @@ bool PnmCodec::WriteBitmapRows(const RasterImage& source) {
             }
             n = rowBytes;
         }
-        if (std::fwrite(buffer, 1, n, file.get()) != n) return false;
+        if (std::fwrite(buffer, 1, n, file.Get()) != n) return false;
         ReportProgress(callback, 0, static_cast<int32_t>(r), static_cast<int32_t>(height));
     }
     return true;
@@ -200,11 +206,10 @@ int32_t PnmCodec::Write() {
     if (ok && kind == kKindPbm) {
         ok = WriteBitmapRows(*source);
     } else if (ok) {
-        ok = plainText ? WritePlainRows(*source) : WriteRawRows(*source);
+        ok = WriteSampleRows(*source);
     }
     // A write that fails only when the stream is closed (a full disk) is a failed write too.
-    FILE* raw = file.release();
-    ok = (std::fclose(raw) == 0) && ok;
+    ok = file.FinishWrite(ok);
     ReportProgress(callback, 0, static_cast<int32_t>(height) - 1, static_cast<int32_t>(height));
     Close();
     return ok ? 1 : 0;

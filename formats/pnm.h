@@ -36,12 +36,12 @@ class PnmCodec {
   private:
     bool WriteHeader();
     const RasterImage* ChooseSource(RasterImage& temporary) const;
-    bool WriteRawRows(const RasterImage& source);
-    bool WritePlainRows(const RasterImage& source);
+    bool WritePlainRow(const uint8_t* samples, uint32_t& counter);
+    bool WriteSampleRows(const RasterImage& source);
     bool WriteBitmapRows(const RasterImage& source);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool writeOpen = false;
     TextBuffer path;
     int32_t kind = 0;

@@ -15,7 +15,7 @@ constexpr uint32_t kMaxSide = 65535;
 }  // namespace
 
 int32_t SgiCodec::Close() {
-    file.reset();
+    file.Reset();
     callback = nullptr;
     writeOpen = false;
     std::memset(header, 0, sizeof header);
@@ -30,8 +30,8 @@ int32_t SgiCodec::OpenWrite(const char* newPath, RasterImage* newImage, uint32_t
                             ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.reset(std::fopen(newPath, "wb"));
-    if (!file) {
+    file.Open(newPath, "wb");
+    if (!file.IsOpen()) {
         Close();
         return 0;
     }
@@ -67,7 +67,7 @@ bool SgiCodec::WriteChannels(const RasterImage& source) {
             // Scan lines run from the bottom of the picture up.
             const uint8_t* row = source.GetRow(static_cast<int32_t>(height - 1 - i)) + c;
             for (uint32_t x = 0; x < width; ++x) buffer[x] = row[3 * x];
-            if (std::fwrite(buffer, 1, width, file.get()) != width) return false;
+            if (std::fwrite(buffer, 1, width, file.Get()) != width) return false;
             ReportProgress(callback, 1, static_cast<int32_t>(i), static_cast<int32_t>(height));
         }
     }
@@ -93,16 +93,13 @@ int32_t SgiCodec::Write() {
         ok = width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide;
     }
     if (ok) FillHeader();
-    ok = ok && fseeko(file.get(), 0, SEEK_SET) == 0 &&
-         std::fwrite(header, 1, kHeaderSize, file.get()) == kHeaderSize && WriteChannels(*source);
-    // A write that fails only when the stream is closed (a full disk) is a failed write too.
-    FILE* raw = file.release();
-    ok = (std::fclose(raw) == 0) && ok;
-    if (ok) {
+    ok = ok && fseeko(file.Get(), 0, SEEK_SET) == 0 &&
+         std::fwrite(header, 1, kHeaderSize, file.Get()) == kHeaderSize && WriteChannels(*source);
+    // A write that fails only when the stream is closed (a full disk) is a failed write too;
+    // the partial file goes.
+    ok = file.FinishWrite(ok, path.GetText());
+    if (ok)
         ReportProgress(callback, 1, static_cast<int32_t>(height) - 1, static_cast<int32_t>(height));
-    } else {
-        FileUtil::DeleteIfExists(path.GetText());
-    }
     Close();
     return ok ? 1 : 0;
 }

@@ -31,7 +31,7 @@ class SgiCodec {
     bool WriteChannels(const RasterImage& source);
 
     ProgressCallback callback = nullptr;
-    FilePtr file;
+    BufferedFile file;
     bool writeOpen = false;
     uint8_t header[kHeaderSize] = {};
     TextBuffer path;

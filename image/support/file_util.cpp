@@ -29,6 +29,30 @@ std::string Candidate(const TextBuffer& folder, const char* prefix, int64_t n) {
 
 }  // namespace
 
+bool BufferedFile::Open(const char* path, const char* mode) {
+    file.reset();
+    file.reset(std::fopen(path, mode));
+    if (!file) return false;
+    if (buffer.GetSize() == kBufferBytes || buffer.Allocate(kBufferBytes)) {
+        std::setvbuf(file.get(), reinterpret_cast<char*>(buffer.GetData()), _IOFBF,
+                     buffer.GetSize());
+    }
+    return true;
+}
+
+bool BufferedFile::FinishWrite(bool written, const char* deleteOnFailure) {
+    const bool closed = file && std::fclose(file.release()) == 0;
+    const bool ok = written && closed;
+    if (!ok && deleteOnFailure != nullptr) FileUtil::DeleteIfExists(deleteOnFailure);
+    buffer.Free();
+    return ok;
+}
+
+void BufferedFile::Reset() {
+    file.reset();
+    buffer.Free();
+}
+
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) Reset(other.Release());
     return *this;
