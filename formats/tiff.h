@@ -10,6 +10,7 @@
 
 #include "image/progress.h"
 #include "image/raster_image.h"
+#include "image/support/file_util.h"
 #include "image/support/text_buffer.h"
 
 struct TiffCloser {
@@ -18,6 +19,15 @@ struct TiffCloser {
     }
 };
 using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+
+// The buffered stream libtiff reads or writes through. libtiff asks where the file ends before
+// every strip it writes; answering from end, the furthest byte written, spares the stream the
+// seek that would send its buffer out a strip at a time.
+struct TiffStream {
+    BufferedFile file;
+    bool writing = false;
+    uint64_t end = 0;
+};
 
 class TiffCodec {
   public:
@@ -36,12 +46,17 @@ class TiffCodec {
     int32_t Close();
 
   private:
-    bool DecodeRaster();
+    bool OpenTiff(const char* path, bool writing);
+    bool IsPlainRgb();
+    bool DecodeRgbStrips();
+    bool DecodeRgbaBlocks();
+    bool DecodePicture();
     bool WriteStrips();
     void SetTags(uint16_t photometric, const uint16_t* greyRamp);
 
     ProgressCallback callback = nullptr;
-    TiffPtr tiff;
+    TiffStream stream;
+    TiffPtr tiff;  // closed before the stream, which it may still write to
     bool readOpen = false;
     bool writeOpen = false;
     TextBuffer path;
