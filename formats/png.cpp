@@ -5,6 +5,11 @@
 
 namespace {
 
+// No ancillary chunk a picture needs comes near this size.
+constexpr png_alloc_size_t kLargestChunk = 8u << 20;
+// Names of the chunks never read, five bytes each (name and terminator), as libpng wants them.
+constexpr png_byte kSkippedChunks[] = "tEXt\0zTXt\0iTXt\0iCCP\0sPLT\0eXIf\0pCAL\0sCAL\0hIST";
+
 constexpr int32_t kGrey = 31;
 constexpr int32_t kRgb = 33;
 constexpr int32_t kRgbAlpha = 34;
@@ -112,6 +117,12 @@ int32_t PngCodec::OpenRead(const char* newPath, RasterImage* newImage,
         Close();
         return 0;
     }
+    // Text, profile and other variable-length chunks play no part in the picture, and libpng
+    // reads each whole into memory: a few bytes claiming a 2 GB text chunk would be allocated.
+    // They are skipped unread instead, and any other chunk is held to a sane size.
+    png_set_keep_unknown_chunks(pngStruct, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks,
+                                sizeof kSkippedChunks / 5);
+    png_set_chunk_malloc_max(pngStruct, kLargestChunk);
     readOpen = true;
     pngInfo = png_create_info_struct(pngStruct);
     if (pngInfo == nullptr || !ReadHeader()) {
