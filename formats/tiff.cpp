@@ -25,6 +25,25 @@ void SilenceLibtiff() {
     });
 }
 
+// libtiff's own allocations (strip tables, one strip's data) stay below this; a picture's
+// pixels never pass through them.
+constexpr tmsize_t kLargestLibtiffBlock = tmsize_t(256) << 20;
+
+struct OpenOptionsFree {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+int DropMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+// A warning while strips or tiles are decoded means their data ran out or did not fit: libtiff
+// completes such a picture with made-up rows (a fax strip cut short becomes white to the end),
+// so the picture is refused, as a damaged strip is.
+int NoteWarning(TIFF*, void* user, const char*, const char*, va_list) {
+    auto* stream = static_cast<TiffStream*>(user);
+    if (stream->decoding) stream->damaged = true;
+    return 1;
+}
+
 // Entry i of the grey ramp is i x 256 in all three colours, so white is 65280, not 65535.
 void FillGreyRamp(uint16_t* ramp) {
     for (int i = 0; i < 256; ++i) ramp[i] = static_cast<uint16_t>(i * 256);
@@ -146,9 +165,16 @@ int32_t TiffCodec::OpenRead(const char* newPath, RasterImage* newImage,
 bool TiffCodec::OpenTiff(const char* newPath, bool writing) {
     stream.writing = writing;
     stream.end = 0;
+    stream.decoding = stream.damaged = false;
     if (!stream.file.Open(newPath, writing ? "wb" : "rb")) return false;
-    tiff.reset(TIFFClientOpen(newPath, writing ? "wlm" : "rm", &stream, ReadStream, WriteStream,
-                              SeekStream, CloseStream, StreamSize, MapNothing, UnmapNothing));
+    std::unique_ptr<TIFFOpenOptions, OpenOptionsFree> options(TIFFOpenOptionsAlloc());
+    if (!options) return false;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kLargestLibtiffBlock);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), DropMessage, &stream);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), NoteWarning, &stream);
+    tiff.reset(TIFFClientOpenExt(newPath, writing ? "wlm" : "rm", &stream, ReadStream,
+                                 WriteStream, SeekStream, CloseStream, StreamSize, MapNothing,
+                                 UnmapNothing, options.get()));
     return tiff != nullptr;
 }
 
@@ -227,7 +253,7 @@ bool TiffCodec::DecodeRgbaBlocks() {
         const uint32_t rows = std::min(blockRows, height - first);
         rgba.row_offset = static_cast<int>(first);
         rgba.col_offset = 0;
-        if (TIFFRGBAImageGet(&rgba, pixels, width, rows) == 0) return false;
+        if (TIFFRGBAImageGet(&rgba, pixels, width, rows) == 0 || stream.damaged) return false;
         // The block holds file rows first.. first + rows; a file stored bottom row first
         // delivers them as the picture rows counted that far from its bottom.
         const uint32_t top = flip ? height - first - rows : first;
@@ -253,8 +279,10 @@ bool TiffCodec::DecodePicture() {
     if (!sized && !image->Create(w, h, 24, 0)) return false;
     // Only what the RGBA reader accepts is read, whichever way it is decoded.
     char message[1024];
+    stream.decoding = true;
     bool ok = TIFFRGBAImageOK(tiff.get(), message) != 0 &&
-              (IsPlainRgb() ? DecodeRgbStrips() : DecodeRgbaBlocks());
+              (IsPlainRgb() ? DecodeRgbStrips() : DecodeRgbaBlocks()) && !stream.damaged;
+    stream.decoding = false;
     if (ok) image->Flush();
     return ok;
 }

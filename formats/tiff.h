@@ -27,6 +27,8 @@ struct TiffStream {
     BufferedFile file;
     bool writing = false;
     uint64_t end = 0;
+    bool decoding = false;  // strips or tiles are being decoded
+    bool damaged = false;   // libtiff warned while they were
 };
 
 class TiffCodec {

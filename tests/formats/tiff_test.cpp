@@ -289,6 +289,22 @@ TEST_F(TiffTest, DamagedFilesAreRefusedWithoutLeftovers) {
     }
 }
 
+TEST_F(TiffTest, AFaxStripThatEndsEarlyIsRefusedNotFilledWithWhite) {
+    std::string file = dir.File("g4.tif");
+    ASSERT_TRUE(RunTool({"/usr/bin/convert-im6.q16", "-size", "64x256", "pattern:checkerboard",
+                         "-monochrome", "-compress", "Group4", file}));
+    RasterImage whole;
+    ASSERT_EQ(LoadFile(file, whole), TVQ_RESULT_OK);
+    whole.Free();
+    Bytes bytes = ReadFileBytes(file);
+    ASSERT_EQ(bytes[0], 'I');
+    PatchLong(bytes, 279, 6);  // the strip's data now ends a few lines in
+    WriteFileBytes(file, bytes);
+    RasterImage image;
+    EXPECT_EQ(LoadFile(file, image), TVQ_RESULT_SOURCE_UNREADABLE);
+    EXPECT_TRUE(temp->Leftovers().empty());
+}
+
 struct WriteCase {
     const char* name;
     int32_t width, height;
