@@ -101,7 +101,8 @@ int32_t JpegCodec::OpenRead(const char* newPath, RasterImage* newImage,
                             ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.Open(newPath, "rb");
+    // libjpeg reads 4 KiB at a time: straight from the file, not through a large buffer.
+    file.Open(newPath, "rb", false);
     uint8_t marker[2] = {};
     bool started = file.IsOpen() && std::fread(marker, 2, 1, file.Get()) == 1 &&
                    marker[0] == 0xFF && marker[1] == 0xD8 && fseeko(file.Get(), 0, SEEK_SET) == 0 &&

@@ -107,7 +107,8 @@ int32_t PngCodec::OpenRead(const char* newPath, RasterImage* newImage,
                            ProgressCallback newCallback) {
     Close();
     if (newPath == nullptr || newImage == nullptr) return 0;
-    file.Open(newPath, "rb");
+    // libpng reads 8 KiB at a time: straight from the file, not through a large buffer.
+    file.Open(newPath, "rb", false);
     if (!file.IsOpen() || fseeko(file.Get(), 0, SEEK_SET) != 0) {
         Close();
         return 0;

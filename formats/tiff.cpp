@@ -166,15 +166,16 @@ bool TiffCodec::OpenTiff(const char* newPath, bool writing) {
     stream.writing = writing;
     stream.end = 0;
     stream.decoding = stream.damaged = false;
-    if (!stream.file.Open(newPath, writing ? "wb" : "rb")) return false;
+    // Strips are read whole, straight from the file; written ones gather into megabyte writes.
+    if (!stream.file.Open(newPath, writing ? "wb" : "rb", writing)) return false;
     std::unique_ptr<TIFFOpenOptions, OpenOptionsFree> options(TIFFOpenOptionsAlloc());
     if (!options) return false;
     TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kLargestLibtiffBlock);
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), DropMessage, &stream);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), NoteWarning, &stream);
-    tiff.reset(TIFFClientOpenExt(newPath, writing ? "wlm" : "rm", &stream, ReadStream,
-                                 WriteStream, SeekStream, CloseStream, StreamSize, MapNothing,
-                                 UnmapNothing, options.get()));
+    tiff.reset(TIFFClientOpenExt(newPath, writing ? "wlm" : "rm", &stream, ReadStream, WriteStream,
+                                 SeekStream, CloseStream, StreamSize, MapNothing, UnmapNothing,
+                                 options.get()));
     return tiff != nullptr;
 }
 

@@ -29,11 +29,13 @@ std::string Candidate(const TextBuffer& folder, const char* prefix, int64_t n) {
 
 }  // namespace
 
-bool BufferedFile::Open(const char* path, const char* mode) {
+bool BufferedFile::Open(const char* path, const char* mode, bool large) {
     file.reset();
     file.reset(std::fopen(path, mode));
     if (!file) return false;
-    if (buffer.GetSize() == kBufferBytes || buffer.Allocate(kBufferBytes)) {
+    if (!large) {
+        buffer.Free();
+    } else if (buffer.GetSize() == kBufferBytes || buffer.Allocate(kBufferBytes)) {
         std::setvbuf(file.get(), reinterpret_cast<char*>(buffer.GetData()), _IOFBF,
                      buffer.GetSize());
     }

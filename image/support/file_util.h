@@ -28,8 +28,10 @@ class BufferedFile {
     BufferedFile& operator=(const BufferedFile&) = delete;
     ~BufferedFile() { Reset(); }
 
-    // fopen's modes. Without memory for the large buffer the stream keeps its own small one.
-    bool Open(const char* path, const char* mode);
+    // fopen's modes. Without memory for the large buffer the stream keeps its own small one, as
+    // it does when asked to (large false): a decoder that reads a few kilobytes at a time takes
+    // them straight from the file that way, without a megabyte copied through the cache first.
+    bool Open(const char* path, const char* mode, bool large = true);
     FILE* Get() const { return file.get(); }
     bool IsOpen() const { return file != nullptr; }
     // Ends a write: true when written is true and closing the stream, which sends what is still
