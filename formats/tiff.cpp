@@ -111,6 +111,7 @@ bool FlipsRowsForTopLeft(uint16_t orientation) {
 
 // A block of RGBA rows about this many pixels (4 MiB) is decoded at a time.
 constexpr uint64_t kBlockPixels = uint64_t(1) << 20;
+constexpr uint64_t kLargestBlockPixels = uint64_t(1) << 24;
 
 // Ends an RGBA reading whatever way the decoding leaves.
 struct RgbaImageEnd {
@@ -244,7 +245,14 @@ bool TiffCodec::DecodeRgbaBlocks() {
         TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &unit);
     unit = std::clamp<uint32_t>(unit, 1, height);
     const uint64_t units = std::max<uint64_t>(1, kBlockPixels / (uint64_t(unit) * width));
-    const uint32_t blockRows = static_cast<uint32_t>(std::min<uint64_t>(units * unit, height));
+    uint64_t rowsWanted = units * unit;
+    // A strip or tile row too tall to hold whole is taken in parts: libtiff decodes the strip
+    // again from its start for each part, but a small file claiming one vast strip no longer
+    // costs a whole-picture block before its data is found wanting.
+    if (rowsWanted * width > kLargestBlockPixels) {
+        rowsWanted = std::max<uint64_t>(1, kLargestBlockPixels / width);
+    }
+    const uint32_t blockRows = static_cast<uint32_t>(std::min<uint64_t>(rowsWanted, height));
     const uint64_t blockBytes = CheckedImageBytes(width, blockRows, 4);
     HeapBlock block;
     if (blockBytes == 0 || !block.Allocate(static_cast<uint32_t>(blockBytes))) return false;

@@ -289,6 +289,19 @@ TEST_F(TiffTest, DamagedFilesAreRefusedWithoutLeftovers) {
     }
 }
 
+TEST_F(TiffTest, AStripTooTallToDecodeWholeIsReadInParts) {
+    // One 4200 x 4100 grey strip: more pixels than one decoding block takes.
+    std::string file = dir.File("tall-strip.tif");
+    ASSERT_TRUE(RunTool({"/usr/bin/convert-im6.q16", "-size", "4200x4100", "gradient:white-black",
+                         "-swirl", "200", "-colorspace", "Gray", "-depth", "8", "-define",
+                         "tiff:rows-per-strip=4100", "-compress", "LZW", file}));
+    RasterImage image;
+    ASSERT_EQ(LoadFile(file, image), TVQ_RESULT_OK);
+    DecodedPicture reference;
+    ASSERT_TRUE(DecodeWithPillow(file, reference));
+    EXPECT_TRUE(RgbOf(image) == reference.rgb);
+}
+
 TEST_F(TiffTest, AFaxStripThatEndsEarlyIsRefusedNotFilledWithWhite) {
     std::string file = dir.File("g4.tif");
     ASSERT_TRUE(RunTool({"/usr/bin/convert-im6.q16", "-size", "64x256", "pattern:checkerboard",
