@@ -19,10 +19,9 @@ constexpr uint32_t kPopulateLimit = 256u << 20;
 // worth. Faulting the pages in also reserves their room in the file system, so a full disk or
 // temporary folder fails here with an error instead of raising SIGBUS when a page is touched.
 bool PopulateWritable(int fd, void* view, uint32_t size) {
-    // Asks for the largest page-cache folios the file system offers (2 MiB on ext4), so the
-    // pages come in a few hundred pieces instead of ramping up from 4 KiB, whether populated
-    // here or faulted in later. Only a hint: without transparent huge pages it does nothing.
-    ::madvise(view, size, MADV_HUGEPAGE);
+    // No huge-page hint: once other programs have fragmented memory, each 2 MiB folio it asks
+    // for can stall in direct compaction, charged to this process, and conversions beside other
+    // busy programs then took two to four times as long.
     if (size <= kPopulateLimit && ::madvise(view, size, MADV_POPULATE_WRITE) == 0) return true;
     if (size <= kPopulateLimit && errno != EINVAL) return false;
     // Large buffers, and kernels before 5.14 that lack the call: reserve the blocks instead,
