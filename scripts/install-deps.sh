@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian packages, whatever the build, the program and the tests need and the machine
-# lacks. Safe to run again: packages already present are left alone.
+# lacks, plus any packages named as arguments. Safe to run again: packages already present are left
+# alone.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
   kimageformat-plugins python3-pyqt5
   # sanitizers and fuzzing
   clang libclang-rt-14-dev
+  "$@"
 )
 
 missing=()
